@@ -1,0 +1,13 @@
+#pragma once
+// Conversion between the UTF-16 text of Windows calls and the UTF-8 text of the channels.
+// Invalid input becomes U+FFFD; empty input gives empty output. Any thread.
+
+#include <string>
+#include <string_view>
+
+namespace tidvale::win {
+
+std::string toUtf8(std::wstring_view text);
+std::wstring toUtf16(std::string_view text);
+
+}  // namespace tidvale::win
