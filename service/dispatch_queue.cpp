@@ -6,7 +6,9 @@ namespace tidvale {
 
 DispatchQueue::DispatchQueue(Closure wake) : wake_(std::move(wake)) {}
 
-void DispatchQueue::setWake(Closure wake) { wake_ = std::move(wake); }
+void DispatchQueue::setWake(Closure wake) {
+  wake_ = std::move(wake);
+}
 
 void DispatchQueue::post(Closure closure) {
   {

@@ -9,6 +9,8 @@ DispatchQueue& dispatcher() {
   return *queue;
 }
 
-void postToPlatformThread(DispatchQueue::Closure closure) { dispatcher().post(std::move(closure)); }
+void postToPlatformThread(DispatchQueue::Closure closure) {
+  dispatcher().post(std::move(closure));
+}
 
 }  // namespace tidvale

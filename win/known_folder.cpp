@@ -10,6 +10,8 @@ std::wstring knownFolderPath(REFKNOWNFOLDERID id) {
   return path.get();
 }
 
-std::wstring homeFolder() { return knownFolderPath(FOLDERID_Profile); }
+std::wstring homeFolder() {
+  return knownFolderPath(FOLDERID_Profile);
+}
 
 }  // namespace tidvale::win

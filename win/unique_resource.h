@@ -46,12 +46,24 @@ class UniqueResource {
 };
 
 namespace detail {
-inline void closeHandle(HANDLE h) { ::CloseHandle(h); }
-inline void closeKey(HKEY k) { ::RegCloseKey(k); }
-inline void closeFind(HANDLE h) { ::FindClose(h); }
-inline void freeLibrary(HMODULE m) { ::FreeLibrary(m); }
-inline void coTaskMemFree(wchar_t* p) { ::CoTaskMemFree(p); }
-inline void localFreeArgv(LPWSTR* argv) { ::LocalFree(argv); }
+inline void closeHandle(HANDLE h) {
+  ::CloseHandle(h);
+}
+inline void closeKey(HKEY k) {
+  ::RegCloseKey(k);
+}
+inline void closeFind(HANDLE h) {
+  ::FindClose(h);
+}
+inline void freeLibrary(HMODULE m) {
+  ::FreeLibrary(m);
+}
+inline void coTaskMemFree(wchar_t* p) {
+  ::CoTaskMemFree(p);
+}
+inline void localFreeArgv(LPWSTR* argv) {
+  ::LocalFree(argv);
+}
 }  // namespace detail
 
 // CreateFileW and FindFirstFileExW fail with INVALID_HANDLE_VALUE; OpenProcess and most others
