@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Runs the benchmarks (not part of the tests). Each prints its figures as ratios against a
+# baseline measured in the same run.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
+mkdir -p "$build_root"
+build_root=$(cd "$build_root" && pwd)
+export TIDVALE_BUILD_ROOT=$build_root
+"$repo/scripts/setup.sh" "$build_root"
+source "$repo/scripts/build-lib.sh"
+build_preset windows >/dev/null
+
+echo "== codec: encode and decode of a 10,000-item reply"
+"$repo/scripts/wine-run" --root "$build_root/wine" "$build_root/windows/bench/codec_bench.exe"
+echo "== walk: measuring a 100,000-file tree"
+"$repo/bench/walk_bench.sh"
