@@ -1,0 +1,25 @@
+#pragma once
+// Closes a modal dialog from outside its modal loop, for tests and tools that drive the folder
+// chooser without a user. Any thread; the dialog's own thread must be running its modal loop.
+
+#include <windows.h>
+
+#include <chrono>
+
+namespace tidvale::shell {
+
+// Window class of standard dialogs, the folder chooser among them.
+inline constexpr wchar_t kDialogWindowClass[] = L"#32770";
+// How often the window list is searched, and how long a posted cancel may go unanswered before
+// it is posted again (a dialog found while still being created may miss the first one).
+inline constexpr std::chrono::milliseconds kDialogPollInterval{50};
+inline constexpr std::chrono::milliseconds kDialogRepostInterval{1000};
+
+// A top-level window of class "#32770" belonging to `processId` (0: any process), or null.
+HWND findDialog(DWORD processId);
+
+// Waits up to `timeout` for such a dialog, posts it a cancel command (WM_COMMAND IDCANCEL) and
+// waits for the window to go. true only when a dialog was found and has been destroyed.
+bool dismissDialog(DWORD processId, std::chrono::milliseconds timeout);
+
+}  // namespace tidvale::shell
