@@ -36,22 +36,24 @@ constexpr QuickMethodEntry kQuickMethods[] = {
        result.Success(EncodableValue(win::toUtf8(win::homeFolder())));
      }},
     {"deviceId", [](ServiceState&, const MethodCall&,
-                    MethodResult& result) { result.Success(EncodableValue(deviceId())); }},
-    {"deviceName", [](ServiceState&, const MethodCall&,
-                      MethodResult& result) { result.Success(EncodableValue(deviceName())); }},
+                    MethodResult& result) { result.Success(EncodableValue(shell::deviceId())); }},
+    {"deviceName",
+     [](ServiceState&, const MethodCall&, MethodResult& result) {
+       result.Success(EncodableValue(shell::deviceName()));
+     }},
     {"revealPath",
      [](ServiceState&, const MethodCall& call, MethodResult& result) {
-       revealPath(pathArgument(call));
+       shell::revealPath(pathArgument(call));
        result.Success(EncodableValue(true));
      }},
     {"openPath",
      [](ServiceState&, const MethodCall& call, MethodResult& result) {
-       openPath(pathArgument(call));
+       shell::openPath(pathArgument(call));
        result.Success(EncodableValue(true));
      }},
     {"pickFolder",
      [](ServiceState&, const MethodCall&, MethodResult& result) {
-       if (auto folder = pickFolder()) {
+       if (auto folder = shell::pickFolder()) {
          result.Success(EncodableValue(std::move(*folder)));
        } else {
          result.Success();
