@@ -1,0 +1,278 @@
+#include "scanners/fake_file_system.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+#include "scanners/path_text.h"
+#include "service/lower_case.h"
+
+namespace tidvale::fs {
+namespace {
+
+// Beyond this many link substitutions a lookup fails, as a link loop does on Windows.
+constexpr int kMaxLinkHops = 31;
+
+// Bits that setAttributes may change; the rest describe what the entry is.
+constexpr uint32_t kSettableAttributes =
+    kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive;
+
+std::vector<std::wstring> splitPath(std::wstring_view path) {
+  std::vector<std::wstring> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i == path.size() || isSeparator(path[i])) {
+      if (i > start) parts.emplace_back(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+class FakeListing final : public FolderListing {
+ public:
+  FakeListing(std::wstring folder, std::vector<DirEntry> entries, std::optional<size_t> failAfter,
+              FakeFileSystem::ListingHook hook)
+      : folder_(std::move(folder)),
+        entries_(std::move(entries)),
+        failAfter_(failAfter),
+        hook_(std::move(hook)) {}
+
+  ListStep next(DirEntry& entry) override {
+    if (failAfter_ && next_ >= *failAfter_) return ListStep::Error;
+    if (next_ >= entries_.size()) return ListStep::End;
+    if (hook_) hook_(folder_, entries_[next_]);
+    entry = entries_[next_++];
+    return ListStep::Entry;
+  }
+
+ private:
+  std::wstring folder_;
+  std::vector<DirEntry> entries_;
+  std::optional<size_t> failAfter_;
+  FakeFileSystem::ListingHook hook_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+struct FakeFileSystem::Node {
+  std::wstring name;
+  uint32_t attributes = 0;
+  uint32_t reparseTag = 0;
+  int64_t size = 0;
+  int64_t lastWriteTime = 0;
+  std::wstring target;  // links only
+  bool denied = false;
+  bool inUse = false;
+  std::optional<size_t> failAfter;
+  Node* parent = nullptr;
+  std::vector<std::unique_ptr<Node>> children;
+
+  bool isFolder() const { return (attributes & kAttributeDirectory) != 0; }
+  bool isLink() const {
+    const EntryKind kind = classifyEntry(attributes, reparseTag);
+    return kind == EntryKind::Symlink || kind == EntryKind::Junction;
+  }
+  Node* child(const std::wstring& childName) const {
+    const std::wstring key = toLowerUnits(childName);
+    for (const auto& node : children) {
+      if (toLowerUnits(node->name) == key) return node.get();
+    }
+    return nullptr;
+  }
+  DirEntry entry() const {
+    return DirEntry{name, attributes, reparseTag, isFolder() ? 0 : size, lastWriteTime};
+  }
+  void detach() {
+    auto& siblings = parent->children;
+    siblings.erase(std::find_if(siblings.begin(), siblings.end(),
+                                [this](const auto& node) { return node.get() == this; }));
+  }
+};
+
+struct FakeFileSystem::Lookup {
+  StatusOutcome outcome;
+  Node* node;
+};
+
+FakeFileSystem::FakeFileSystem() : root_(std::make_unique<Node>()) {
+  root_->attributes = kAttributeDirectory;
+}
+
+FakeFileSystem::~FakeFileSystem() = default;
+
+FakeFileSystem::Lookup FakeFileSystem::find(const std::wstring& path, bool followLast, int hops) {
+  if (hops > kMaxLinkHops) return {StatusOutcome::Failed, nullptr};
+  const std::vector<std::wstring> parts = splitPath(path);
+  if (parts.empty()) return {StatusOutcome::NotFound, nullptr};
+
+  Node* node = root_.get();
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (!node->isFolder()) return {StatusOutcome::NotFound, nullptr};
+    Node* next = node->child(parts[i]);
+    if (!next) return {StatusOutcome::NotFound, nullptr};
+    const bool last = i + 1 == parts.size();
+    if (next->isLink() && (!last || followLast)) {
+      // Links on the way are always resolved; the last one only when asked.
+      std::wstring resolved = next->target;
+      for (size_t j = i + 1; j < parts.size(); ++j) resolved = joinPath(resolved, parts[j]);
+      return find(resolved, followLast, hops + 1);
+    }
+    node = next;
+  }
+  return {StatusOutcome::Found, node};
+}
+
+FakeFileSystem::Node& FakeFileSystem::create(const std::wstring& path, uint32_t attributes) {
+  Node* node = root_.get();
+  for (const std::wstring& part : splitPath(path)) {
+    Node* next = node->child(part);
+    if (!next) {
+      auto created = std::make_unique<Node>();
+      created->name = part;
+      created->attributes = kAttributeDirectory;
+      created->parent = node;
+      next = created.get();
+      node->children.push_back(std::move(created));
+    }
+    node = next;
+  }
+  node->attributes = attributes;
+  return *node;
+}
+
+FakeFileSystem::Node* FakeFileSystem::existing(const std::wstring& path) {
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  return found.outcome == StatusOutcome::Found ? found.node : nullptr;
+}
+
+void FakeFileSystem::addFolder(const std::wstring& path, uint32_t extraAttributes) {
+  std::lock_guard guard(lock_);
+  create(path, kAttributeDirectory | extraAttributes);
+}
+
+void FakeFileSystem::addFile(const std::wstring& path, int64_t size, int64_t lastWriteTime,
+                             uint32_t extraAttributes) {
+  std::lock_guard guard(lock_);
+  Node& node = create(path, kAttributeArchive | extraAttributes);
+  node.size = size;
+  node.lastWriteTime = lastWriteTime;
+}
+
+void FakeFileSystem::addSymlink(const std::wstring& path, const std::wstring& target,
+                                bool folderLink) {
+  std::lock_guard guard(lock_);
+  Node& node =
+      create(path, kAttributeReparsePoint | (folderLink ? kAttributeDirectory : kAttributeArchive));
+  node.reparseTag = kReparseTagSymlink;
+  node.target = target;
+}
+
+void FakeFileSystem::addJunction(const std::wstring& path, const std::wstring& target) {
+  std::lock_guard guard(lock_);
+  Node& node = create(path, kAttributeReparsePoint | kAttributeDirectory);
+  node.reparseTag = kReparseTagMountPoint;
+  node.target = target;
+}
+
+void FakeFileSystem::addReparsePoint(const std::wstring& path, uint32_t tag, bool folder,
+                                     int64_t size) {
+  std::lock_guard guard(lock_);
+  Node& node =
+      create(path, kAttributeReparsePoint | (folder ? kAttributeDirectory : kAttributeArchive));
+  node.reparseTag = tag;
+  node.size = size;
+}
+
+void FakeFileSystem::denyAccess(const std::wstring& folder) {
+  std::lock_guard guard(lock_);
+  if (Node* node = existing(folder)) node->denied = true;
+}
+
+void FakeFileSystem::failListingAfter(const std::wstring& folder, size_t entries) {
+  std::lock_guard guard(lock_);
+  if (Node* node = existing(folder)) node->failAfter = entries;
+}
+
+void FakeFileSystem::setInUse(const std::wstring& file, bool inUse) {
+  std::lock_guard guard(lock_);
+  if (Node* node = existing(file)) node->inUse = inUse;
+}
+
+void FakeFileSystem::setListingHook(ListingHook hook) {
+  std::lock_guard guard(lock_);
+  hook_ = std::move(hook);
+}
+
+bool FakeFileSystem::exists(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  return existing(path) != nullptr;
+}
+
+std::vector<std::wstring> FakeFileSystem::openedFolders() {
+  std::lock_guard guard(lock_);
+  return opened_;
+}
+
+std::unique_ptr<FolderListing> FakeFileSystem::openFolder(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  opened_.push_back(path);
+  const Lookup found = find(path, /*followLast=*/true, 0);
+  if (found.outcome != StatusOutcome::Found) return nullptr;
+  const Node& folder = *found.node;
+  if (!folder.isFolder() || folder.denied) return nullptr;
+
+  std::vector<DirEntry> entries;
+  entries.reserve(folder.children.size());
+  for (const auto& child : folder.children) entries.push_back(child->entry());
+  return std::make_unique<FakeListing>(path, std::move(entries), folder.failAfter, hook_);
+}
+
+FileStatus FakeFileSystem::status(const std::wstring& path, bool followLinks) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, followLinks, 0);
+  if (found.outcome != StatusOutcome::Found) return FileStatus{found.outcome};
+  const DirEntry entry = found.node->entry();
+  return FileStatus{StatusOutcome::Found, entry.attributes, entry.reparseTag, entry.size,
+                    entry.lastWriteTime};
+}
+
+FsError FakeFileSystem::removeFile(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return FsError::NotFound;
+  if (found.outcome != StatusOutcome::Found || found.node == root_.get()) return FsError::Other;
+  Node& node = *found.node;
+  if (node.isFolder() || (node.attributes & kAttributeReadOnly) != 0) return FsError::AccessDenied;
+  if (node.inUse) return FsError::InUse;
+  node.detach();
+  return FsError::None;
+}
+
+FsError FakeFileSystem::removeFolder(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return FsError::NotFound;
+  if (found.outcome != StatusOutcome::Found || found.node == root_.get()) return FsError::Other;
+  Node& node = *found.node;
+  if (!node.isFolder()) return FsError::Other;
+  if (!node.isLink()) {
+    if (node.denied || (node.attributes & kAttributeReadOnly) != 0) return FsError::AccessDenied;
+    if (!node.children.empty()) return FsError::NotEmpty;
+  }
+  node.detach();  // a link goes as the link; its target is untouched
+  return FsError::None;
+}
+
+FsError FakeFileSystem::setAttributes(const std::wstring& path, uint32_t attributes) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return FsError::NotFound;
+  if (found.outcome != StatusOutcome::Found) return FsError::Other;
+  Node& node = *found.node;
+  node.attributes = (node.attributes & ~kSettableAttributes) | (attributes & kSettableAttributes);
+  return FsError::None;
+}
+
+}  // namespace tidvale::fs

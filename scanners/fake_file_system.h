@@ -1,0 +1,73 @@
+#pragma once
+// An in-memory file system behind the seam, for the cases a real test machine cannot produce:
+// junctions, symbolic links to files and folders, reparse points with other tags, folders that
+// may not be opened, listings that fail part-way and files held open by another process.
+//
+// Paths are split on "\" and "/"; names compare without case (towlower per unit). The first
+// component (such as "C:") is a top-level folder like any other. Missing parent folders are
+// created by the add* calls. Thread-safe: one lock over the tree; listings work on a snapshot of
+// the folder taken when it is opened.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "scanners/file_system.h"
+
+namespace tidvale::fs {
+
+class FakeFileSystem final : public FileSystem {
+ public:
+  // Called by a listing just before it returns each entry, with the listed folder's path as it
+  // was opened. Lets a test act (set a cancel flag, change the tree) at a precise point.
+  using ListingHook = std::function<void(const std::wstring& folder, const DirEntry& entry)>;
+
+  FakeFileSystem();
+  ~FakeFileSystem() override;
+
+  void addFolder(const std::wstring& path, uint32_t extraAttributes = 0);
+  void addFile(const std::wstring& path, int64_t size, int64_t lastWriteTime = 0,
+               uint32_t extraAttributes = 0);
+  // A symbolic link to `target` (which need not exist), as a file or a folder link.
+  void addSymlink(const std::wstring& path, const std::wstring& target, bool folderLink);
+  void addJunction(const std::wstring& path, const std::wstring& target);
+  // A reparse point with another tag (a cloud placeholder, say): a plain file or folder to walks.
+  void addReparsePoint(const std::wstring& path, uint32_t tag, bool folder, int64_t size = 0);
+
+  // The folder exists but cannot be opened for listing or removed.
+  void denyAccess(const std::wstring& folder);
+  // Listing the folder returns `entries` entries, then reports an error.
+  void failListingAfter(const std::wstring& folder, size_t entries);
+  // The file cannot be removed while another process holds it.
+  void setInUse(const std::wstring& file, bool inUse);
+  void setListingHook(ListingHook hook);
+
+  bool exists(const std::wstring& path);
+  // Every path passed to openFolder, in call order, as given.
+  std::vector<std::wstring> openedFolders();
+
+  std::unique_ptr<FolderListing> openFolder(const std::wstring& path) override;
+  FileStatus status(const std::wstring& path, bool followLinks) override;
+  FsError removeFile(const std::wstring& path) override;
+  FsError removeFolder(const std::wstring& path) override;
+  FsError setAttributes(const std::wstring& path, uint32_t attributes) override;
+
+ private:
+  struct Node;
+  struct Lookup;
+
+  Lookup find(const std::wstring& path, bool followLast, int hops);
+  Node& create(const std::wstring& path, uint32_t attributes);
+  Node* existing(const std::wstring& path);
+
+  std::mutex lock_;
+  std::unique_ptr<Node> root_;
+  std::vector<std::wstring> opened_;
+  ListingHook hook_;
+};
+
+}  // namespace tidvale::fs

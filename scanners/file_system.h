@@ -1,0 +1,109 @@
+#pragma once
+// The narrow file-system seam under every walk and removal: list a folder, read a path's status,
+// remove a file, remove an empty folder or a link, set attributes. Walks and removals are written
+// against this interface so that their link, permission and failure rules can be exercised on an
+// in-memory file system as well as on the real one.
+//
+// Paths are UTF-16 on Windows (wchar_t units); they are reported back exactly as the caller gave
+// them, with "\" and an entry name appended by the walkers.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tidvale::fs {
+
+// Attribute bits and reparse tags, with the values Windows gives them.
+inline constexpr uint32_t kAttributeReadOnly = 0x1;
+inline constexpr uint32_t kAttributeHidden = 0x2;
+inline constexpr uint32_t kAttributeSystem = 0x4;
+inline constexpr uint32_t kAttributeDirectory = 0x10;
+inline constexpr uint32_t kAttributeArchive = 0x20;
+inline constexpr uint32_t kAttributeNormal = 0x80;
+inline constexpr uint32_t kAttributeReparsePoint = 0x400;
+
+inline constexpr uint32_t kReparseTagSymlink = 0xA000000C;     // IO_REPARSE_TAG_SYMLINK
+inline constexpr uint32_t kReparseTagMountPoint = 0xA0000003;  // IO_REPARSE_TAG_MOUNT_POINT
+
+// One entry of a folder listing, as the listing itself supplies it (links are not followed).
+struct DirEntry {
+  std::wstring name;          // the entry's own name, never "." or ".."
+  uint32_t attributes = 0;    // kAttribute* bits
+  uint32_t reparseTag = 0;    // meaningful only with kAttributeReparsePoint
+  int64_t size = 0;           // logical length; 0 for folders
+  int64_t lastWriteTime = 0;  // Windows file time: 100 ns ticks since 1601-01-01 UTC
+};
+
+enum class StatusOutcome {
+  Found,
+  NotFound,  // nothing exists at the path (or a folder on the way is missing)
+  Failed,    // the status could not be read
+};
+
+struct FileStatus {
+  StatusOutcome outcome = StatusOutcome::Failed;
+  uint32_t attributes = 0;
+  uint32_t reparseTag = 0;
+  int64_t size = 0;
+  int64_t lastWriteTime = 0;
+
+  bool exists() const { return outcome == StatusOutcome::Found; }
+  bool isFolder() const { return exists() && (attributes & kAttributeDirectory) != 0; }
+};
+
+// Why a change to the file system did not happen.
+enum class FsError {
+  None,
+  NotFound,
+  AccessDenied,
+  InUse,     // another process holds the file open without sharing delete
+  NotEmpty,  // a folder that still has entries
+  Other,
+};
+
+enum class ListStep {
+  Entry,  // the out-parameter holds the next entry
+  End,    // every entry has been returned
+  Error,  // advancing failed; the listing is over, what came before stands
+};
+
+// An open listing of one folder. Not thread-safe; one thread walks it.
+class FolderListing {
+ public:
+  virtual ~FolderListing() = default;
+  // Fills `entry` with the next entry ("." and ".." are never returned).
+  virtual ListStep next(DirEntry& entry) = 0;
+};
+
+// Any thread; implementations are safe to share between threads.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Null when the folder cannot be opened: missing, not a folder, access denied. Opening a link
+  // lists its target, so callers decide from an entry's kind whether to open it at all.
+  virtual std::unique_ptr<FolderListing> openFolder(const std::wstring& path) = 0;
+
+  // The status of the path itself (`followLinks` false) or of what its links lead to.
+  virtual FileStatus status(const std::wstring& path, bool followLinks) = 0;
+
+  // Removes a file, or a link to a file as the link itself.
+  virtual FsError removeFile(const std::wstring& path) = 0;
+  // Removes an empty folder, or a link to a folder (junction or symbolic link) as the link itself.
+  virtual FsError removeFolder(const std::wstring& path) = 0;
+  virtual FsError setAttributes(const std::wstring& path, uint32_t attributes) = 0;
+};
+
+// How walks treat an entry, from its own attributes and reparse tag. A reparse point with a tag
+// other than the two link tags is a plain file or folder by its folder attribute.
+enum class EntryKind { File, Folder, Symlink, Junction };
+
+constexpr EntryKind classifyEntry(uint32_t attributes, uint32_t reparseTag) {
+  if ((attributes & kAttributeReparsePoint) != 0) {
+    if (reparseTag == kReparseTagSymlink) return EntryKind::Symlink;
+    if (reparseTag == kReparseTagMountPoint) return EntryKind::Junction;
+  }
+  return (attributes & kAttributeDirectory) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
+}  // namespace tidvale::fs

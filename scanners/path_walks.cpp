@@ -1,0 +1,76 @@
+#include "scanners/path_walks.h"
+
+#include "scanners/walker.h"
+#include "service/lower_case.h"
+
+namespace tidvale {
+namespace {
+
+// Size of a regular file, following links; 0 when it cannot be read.
+int64_t followedFileSize(fs::FileSystem& fileSystem, const std::wstring& path) {
+  const fs::FileStatus status = fileSystem.status(path, /*followLinks=*/true);
+  return status.exists() ? status.size : 0;
+}
+
+}  // namespace
+
+const std::set<std::wstring>& skippedFolderNames() {
+  static const std::set<std::wstring> names{
+      L".git",    L"node_modules", L"$recycle.bin", L"system volume information",
+      L"windows", L"appdata",      L".cache",       L".gradle",
+      L".cargo",  L".rustup",      L"programdata",  L"$windows.~bt",
+  };
+  return names;
+}
+
+int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
+                    const std::atomic<bool>& cancel) {
+  const fs::FileStatus status = fileSystem.status(path, /*followLinks=*/false);
+  if (!status.exists()) return 0;
+
+  switch (fs::classifyEntry(status.attributes, status.reparseTag)) {
+    case fs::EntryKind::Symlink:
+    case fs::EntryKind::Junction:
+      return 0;
+    case fs::EntryKind::File:
+      return followedFileSize(fileSystem, path);
+    case fs::EntryKind::Folder:
+      break;
+  }
+
+  int64_t total = 0;
+  fs::walkTree(fileSystem, path, cancel, [&total](const fs::WalkEntry& item) {
+    // The listing's size is the file's own length; a link is never entered by the walker.
+    if (item.kind == fs::EntryKind::File) total += item.entry.size;
+    return true;
+  });
+  return total;
+}
+
+void walkFiles(fs::FileSystem& fileSystem, const std::wstring& root,
+               const std::atomic<bool>& cancel, const FileVisitor& visit) {
+  const auto& skipped = skippedFolderNames();
+  fs::walkTree(fileSystem, root, cancel, [&](const fs::WalkEntry& item) {
+    // Attributes come from the listing: the same bits a second query would return.
+    if ((item.entry.attributes & kWalkHiddenAttributes) != 0) return false;
+    switch (item.kind) {
+      case fs::EntryKind::Symlink:
+      case fs::EntryKind::Junction:
+        return false;
+      case fs::EntryKind::Folder:
+        return skipped.count(toLowerUnits(item.entry.name)) == 0;
+      case fs::EntryKind::File:
+        visit(item.path, item.entry.size);
+        return false;
+    }
+    return false;
+  });
+}
+
+int64_t fileTimeToUnixSeconds(fs::FileSystem& fileSystem, const std::wstring& path) {
+  const fs::FileStatus status = fileSystem.status(path, /*followLinks=*/true);
+  if (!status.exists()) return 0;
+  return unixSecondsFromFileTime(status.lastWriteTime);
+}
+
+}  // namespace tidvale

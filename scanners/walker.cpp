@@ -1,0 +1,57 @@
+#include "scanners/walker.h"
+
+#include <memory>
+#include <vector>
+
+#include "scanners/path_text.h"
+
+namespace tidvale::fs {
+namespace {
+
+struct OpenFolder {
+  std::unique_ptr<FolderListing> listing;
+  size_t prefixLength;  // length of the folder's path plus its trailing separator
+};
+
+// Appends the separator that joins a folder path to its entries' names.
+size_t withSeparator(std::wstring& path) {
+  if (!path.empty() && !isSeparator(path.back())) path.push_back(L'\\');
+  return path.size();
+}
+
+}  // namespace
+
+WalkOutcome walkTree(FileSystem& fileSystem, const std::wstring& root,
+                     const std::atomic<bool>& cancel, const WalkVisitor& visit) {
+  std::unique_ptr<FolderListing> rootListing = fileSystem.openFolder(root);
+  if (!rootListing) return WalkOutcome::NotStarted;
+
+  // One path buffer for the whole walk: each entry's name replaces the previous one's.
+  std::wstring path = root;
+  std::vector<OpenFolder> stack;
+  stack.push_back({std::move(rootListing), withSeparator(path)});
+  DirEntry entry;
+
+  while (!stack.empty()) {
+    OpenFolder& top = stack.back();
+    if (top.listing->next(entry) != ListStep::Entry) {
+      stack.pop_back();  // finished, or an error ended this folder's listing only
+      continue;
+    }
+    if (cancel.load()) return WalkOutcome::Cancelled;
+
+    path.resize(top.prefixLength);
+    path.append(entry.name);
+    const EntryKind kind = classifyEntry(entry.attributes, entry.reparseTag);
+    const bool enter = visit(WalkEntry{path, entry, kind});
+    if (!enter || kind != EntryKind::Folder) continue;
+
+    // A folder that cannot be opened is skipped; the walk goes on with its siblings.
+    if (std::unique_ptr<FolderListing> child = fileSystem.openFolder(path)) {
+      stack.push_back({std::move(child), withSeparator(path)});
+    }
+  }
+  return WalkOutcome::Finished;
+}
+
+}  // namespace tidvale::fs
