@@ -1,0 +1,7 @@
+#include "channels/binary_messenger.h"
+
+namespace tidvale {
+
+BinaryMessenger::~BinaryMessenger() = default;
+
+}  // namespace tidvale
