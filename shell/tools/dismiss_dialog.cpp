@@ -1,48 +1,61 @@
-// dismiss_dialog [PID [SECONDS]]
+// dismiss_dialog [PID [SECONDS [FOLDER]]]
 // Waits up to SECONDS (default 30) for a dialog window (class "#32770") of process PID (absent or
-// 0: any process), cancels it and waits for it to close. Used by end-to-end tests to answer the
-// folder chooser of a running Tidvale.exe.
+// 0: any process) and cancels it, or, given FOLDER, types FOLDER into its file-name box and
+// presses Open. Then waits, within the same time, for the dialog to close. Used by end-to-end
+// tests to answer the folder chooser of a running Tidvale.exe.
 // Exit code: 0 when a dialog was found and closed, 1 when none was, 2 for bad arguments.
+
+#include <windows.h>
+
+#include <shellapi.h>
 
 #include <charconv>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include "shell/tools/dialog_dismissal.h"
+#include "win/text.h"
+#include "win/unique_resource.h"
 
 namespace {
 
 constexpr int kExitDismissed = 0;
 constexpr int kExitNoDialog = 1;
 constexpr int kExitUsage = 2;
-constexpr unsigned kDefaultSeconds = 30;
-constexpr unsigned kMaxSeconds = 24 * 60 * 60;
-constexpr char kUsage[] = "usage: dismiss_dialog [PID [SECONDS]]\n";
+constexpr int kMaxArguments = 4;  // the program and three arguments
+constexpr unsigned long long kDefaultSeconds = 30;
+constexpr unsigned long long kMaxSeconds = 24 * 60 * 60;
+constexpr char kUsage[] = "usage: dismiss_dialog [PID [SECONDS [FOLDER]]]\n";
 
-// A whole decimal number with nothing after it.
-bool parseNumber(const char* text, unsigned long long& value) {
-  const char* end = text + std::strlen(text);
-  const auto [last, error] = std::from_chars(text, end, value);
-  return error == std::errc{} && last == end && last != text;
+// A whole decimal number with nothing around it.
+bool parseNumber(const wchar_t* text, unsigned long long& value) {
+  const std::string narrow = tidvale::win::toUtf8(text);
+  const char* end = narrow.data() + narrow.size();
+  const auto [last, error] = std::from_chars(narrow.data(), end, value);
+  return error == std::errc{} && last == end && !narrow.empty();
+}
+
+int usage() {
+  std::fputs(kUsage, stderr);
+  return kExitUsage;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc > 3) {
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-  }
+int main() {
+  int argc = 0;
+  const tidvale::win::UniqueArgv argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+  if (!argv || argc > kMaxArguments) return usage();
+
   unsigned long long processId = 0;
   unsigned long long seconds = kDefaultSeconds;
-  if ((argc > 1 && !parseNumber(argv[1], processId)) ||
-      (argc > 2 && !parseNumber(argv[2], seconds)) || processId > MAXDWORD ||
-      seconds > kMaxSeconds) {
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
-  }
-  const bool dismissed =
-      tidvale::shell::dismissDialog(static_cast<DWORD>(processId), std::chrono::seconds(seconds));
-  return dismissed ? kExitDismissed : kExitNoDialog;
+  if (argc > 1 && (!parseNumber(argv.get()[1], processId) || processId > MAXDWORD)) return usage();
+  if (argc > 2 && (!parseNumber(argv.get()[2], seconds) || seconds > kMaxSeconds)) return usage();
+
+  const auto pid = static_cast<DWORD>(processId);
+  const std::chrono::seconds timeout(seconds);
+  const bool closed = argc > 3 ? tidvale::shell::chooseInDialog(pid, argv.get()[3], timeout)
+                               : tidvale::shell::dismissDialog(pid, timeout);
+  return closed ? kExitDismissed : kExitNoDialog;
 }
