@@ -10,7 +10,9 @@
 namespace tidvale {
 namespace {
 
-EncodableValue customOf(std::any value) { return EncodableValue(CustomEncodableValue(value)); }
+EncodableValue customOf(std::any value) {
+  return EncodableValue(CustomEncodableValue(value));
+}
 
 TEST(EncodableValueTest, OrdersByAlternativeThenContent) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -82,7 +84,8 @@ TEST(EncodableValueTest, EquivalentValues) {
       {"same text", EncodableValue("x"), EncodableValue(std::string("x")), true},
       {"custom values of one type", customOf(1), customOf(2), true},
       {"custom values of two types", customOf(1), customOf(std::string("1")), false},
-      {"deep lists", EncodableValue(EncodableList{EncodableValue(EncodableList{EncodableValue(1)})}),
+      {"deep lists",
+       EncodableValue(EncodableList{EncodableValue(EncodableList{EncodableValue(1)})}),
        EncodableValue(EncodableList{EncodableValue(EncodableList{EncodableValue(1)})}), true},
   };
   for (const Case& c : cases) {

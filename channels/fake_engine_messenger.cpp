@@ -51,10 +51,9 @@ bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef messenger, const cha
   return recordSend(messenger, channel, message, message_size, false);
 }
 
-bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                          const char* channel, const uint8_t* message,
-                                          size_t message_size, FlutterDesktopBinaryReply reply,
-                                          void* user_data) {
+bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger, const char* channel,
+                                          const uint8_t* message, size_t message_size,
+                                          FlutterDesktopBinaryReply reply, void* user_data) {
   if (!recordSend(messenger, channel, message, message_size, true)) return false;
   messenger->pendingReplies[messenger->sent.size() - 1] = {reply, user_data};
   return true;
@@ -142,7 +141,9 @@ int FakeEngine::ResponseAttempts(int id) const {
   return found == messenger_->responseAttempts.end() ? 0 : found->second;
 }
 
-const std::vector<SentMessage>& FakeEngine::sent() const { return messenger_->sent; }
+const std::vector<SentMessage>& FakeEngine::sent() const {
+  return messenger_->sent;
+}
 
 bool FakeEngine::AnswerSent(size_t index, const Bytes& reply) {
   auto found = messenger_->pendingReplies.find(index);
@@ -153,9 +154,13 @@ bool FakeEngine::AnswerSent(size_t index, const Bytes& reply) {
   return true;
 }
 
-size_t FakeEngine::PendingReplies() const { return messenger_->pendingReplies.size(); }
+size_t FakeEngine::PendingReplies() const {
+  return messenger_->pendingReplies.size();
+}
 
-void FakeEngine::RefuseSends() { messenger_->refuseSends = true; }
+void FakeEngine::RefuseSends() {
+  messenger_->refuseSends = true;
+}
 
 bool FakeEngine::HasHandler(const std::string& channel) const {
   return messenger_->handlers.count(channel) != 0;
@@ -166,10 +171,16 @@ void FakeEngine::Shutdown() {
   messenger_->handlers.clear();
 }
 
-int FakeEngine::references() const { return messenger_->references; }
+int FakeEngine::references() const {
+  return messenger_->references;
+}
 
-bool FakeEngine::responsesWereLocked() const { return messenger_->responsesWereLocked; }
+bool FakeEngine::responsesWereLocked() const {
+  return messenger_->responsesWereLocked;
+}
 
-bool FakeEngine::locked() const { return messenger_->locked; }
+bool FakeEngine::locked() const {
+  return messenger_->locked;
+}
 
 }  // namespace tidvale::test

@@ -16,7 +16,9 @@ using test::repeatedLine;
 using test::stderrOf;
 using test::toHex;
 
-const MethodCodec& codec() { return StandardMethodCodec::GetInstance(); }
+const MethodCodec& codec() {
+  return StandardMethodCodec::GetInstance();
+}
 
 // What a MethodResult was told.
 struct Outcome {
@@ -159,8 +161,8 @@ TEST(StandardMethodCodecTest, ProcessesResponseEnvelopes) {
       {"success with null", "00 00", true, "success", std::nullopt, "", "", ""},
       {"error with details", "01 07 01 63 07 01 6D 03 07 00 00 00", true, "error",
        EncodableValue(int32_t{7}), "c", "m", ""},
-      {"error with null message and details", "01 07 01 63 00 00", true, "error", std::nullopt,
-       "c", "", ""},
+      {"error with null message and details", "01 07 01 63 00 00", true, "error", std::nullopt, "c",
+       "", ""},
       {"unknown envelope byte", "02 00", false, "", std::nullopt, "", "", ""},
       {"error code is not a string", "01 03 01 00 00 00 00 00", false, "", std::nullopt, "", "",
        badEnvelope},
