@@ -28,6 +28,16 @@ constexpr wchar_t kToolRelativePath[] = TIDVALE_DISMISS_DIALOG_RELATIVE;
 
 using PickResult = std::optional<std::string>;
 
+DialogOwner self() {
+  return DialogOwner::process(::GetCurrentProcessId());
+}
+
+std::wstring ownExecutable() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, length);
+}
+
 // pickFolder on a thread of its own, with its own single-threaded apartment as on the platform
 // thread, so a dialog that never closes fails the test instead of hanging it.
 class PickerThread {
@@ -45,7 +55,7 @@ class PickerThread {
   // without it. A thread stuck even so ends with the process; it only holds its own promise.
   ~PickerThread() {
     if (!thread_.joinable()) return;
-    dismissDialog(::GetCurrentProcessId(), kDialogWait);
+    dismissDialog(self(), kDialogWait);
     if (future_.wait_for(kDialogWait) == std::future_status::ready) {
       thread_.join();
     } else {
@@ -68,11 +78,11 @@ class PickerThread {
 
 TEST(PickFolder, CancelledDialogGivesNoFolder) {
   PickerThread picker;
-  EXPECT_TRUE(dismissDialog(::GetCurrentProcessId(), kDialogWait)) << "no dialog appeared";
+  EXPECT_TRUE(dismissDialog(self(), kDialogWait)) << "no dialog appeared";
   const auto result = picker.result();
   ASSERT_TRUE(result.has_value()) << "the dialog did not close";
   EXPECT_EQ(*result, std::nullopt);
-  EXPECT_EQ(findDialog(::GetCurrentProcessId()), nullptr);
+  EXPECT_EQ(findDialog(self()), nullptr);
 }
 
 // Spaces and text beyond ASCII, including a surrogate pair, must survive the UTF-8 conversion.
@@ -83,16 +93,14 @@ TEST(PickFolder, ChosenFolderIsReturnedAsUtf8) {
   const std::wstring folder = temp.child(kChosenFolderName);
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   PickerThread picker;
-  EXPECT_TRUE(chooseInDialog(::GetCurrentProcessId(), folder, kDialogWait));
+  EXPECT_TRUE(chooseInDialog(self(), folder, kDialogWait));
   const auto result = picker.result();
   ASSERT_TRUE(result.has_value()) << "the dialog did not close";
   EXPECT_EQ(*result, win::toUtf8(folder));
 }
 
 std::wstring toolPath() {
-  wchar_t self[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path(self, length);
+  std::wstring path = ownExecutable();
   path.erase(path.find_last_of(L'\\') + 1);
   for (const wchar_t* c = kToolRelativePath; *c != 0; ++c) path += *c == L'/' ? L'\\' : *c;
   return path;
@@ -127,20 +135,30 @@ class ToolProcess {
   win::UniqueHandle process_;
 };
 
-TEST(DismissDialogTool, CancelsTheDialogOfTheGivenProcess) {
-  ToolProcess tool(std::to_wstring(::GetCurrentProcessId()) + L" 30");
-  PickerThread picker;
-  const auto result = picker.result();
-  ASSERT_TRUE(result.has_value()) << "the dialog did not close";
-  EXPECT_EQ(*result, std::nullopt);
-  EXPECT_EQ(tool.exitCode(), 0u);
+std::wstring ownProcessId() {
+  return std::to_wstring(::GetCurrentProcessId());
+}
+
+TEST(DismissDialogTool, CancelsTheDialogOfTheGivenProcessOrProgram) {
+  std::wstring programName = ownExecutable();
+  programName.erase(0, programName.find_last_of(L'\\') + 1);
+  ::CharUpperW(programName.data());  // program names match in any case
+  for (const std::wstring& owner : {ownProcessId(), programName}) {
+    SCOPED_TRACE(win::toUtf8(owner));
+    ToolProcess tool(owner + L" 30");
+    PickerThread picker;
+    const auto result = picker.result();
+    ASSERT_TRUE(result.has_value()) << "the dialog did not close";
+    EXPECT_EQ(*result, std::nullopt);
+    EXPECT_EQ(tool.exitCode(), 0u);
+  }
 }
 
 TEST(DismissDialogTool, ChoosesTheGivenFolder) {
   TestTempFolder temp;
   const std::wstring folder = temp.child(kChosenFolderName);
   ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
-  ToolProcess tool(std::to_wstring(::GetCurrentProcessId()) + L" 30 \"" + folder + L"\"");
+  ToolProcess tool(ownProcessId() + L" 30 \"" + folder + L"\"");
   PickerThread picker;
   const auto result = picker.result();
   ASSERT_TRUE(result.has_value()) << "the dialog did not close";
@@ -153,12 +171,14 @@ TEST(DismissDialogTool, ExitCodes) {
     std::wstring arguments;
     DWORD expected;
   };
-  // No dialog is open in this process. A search of all processes is not tried: a dialog of
-  // another test running at the same time could answer it.
-  const std::wstring self = std::to_wstring(::GetCurrentProcessId());
+  // No dialog is open in this process, and no program is named "x". A search of all processes
+  // is not tried: a dialog of another test running at the same time could answer it.
+  const std::wstring self = ownProcessId();
   const Case cases[] = {
-      {self + L" 1", 1},     {self + L" 1 C:\\", 1}, {L"x", 2},
-      {L"99999999999 1", 2}, {self + L" 86401", 2},  {self + L" 1 C:\\ extra", 2},
+      {self + L" 1", 1},     {self + L" 1 C:\\", 1},
+      {L"x 1", 1},           {L"\"\" 1", 2},
+      {L"12x 1", 2},         {L"99999999999 1", 2},
+      {self + L" 86401", 2}, {self + L" 1 C:\\ extra", 2},
   };
   for (const auto& c : cases) {
     ToolProcess tool(c.arguments);

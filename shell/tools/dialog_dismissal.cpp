@@ -4,12 +4,17 @@
 
 #include <cwchar>
 #include <iterator>
+#include <string_view>
+
+#include "win/unique_resource.h"
 
 namespace tidvale::shell {
 
 namespace {
 
 constexpr wchar_t kEditWindowClass[] = L"Edit";
+// Room for an executable's full path, long paths included.
+constexpr DWORD kImagePathUnits = 32768;
 
 // Whether `window`'s class is exactly `expected`.
 template <std::size_t N>
@@ -22,17 +27,35 @@ bool hasClass(HWND window, const wchar_t (&expected)[N]) {
   return std::wcscmp(className, expected) == 0;
 }
 
+// Whether the executable of process `processId` has the file name `programName` (any case).
+bool runsProgram(DWORD processId, const std::wstring& programName) {
+  const win::UniqueHandle process(
+      ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return false;
+  std::wstring image(kImagePathUnits, L'\0');
+  DWORD units = kImagePathUnits;
+  if (!::QueryFullProcessImageNameW(process.get(), 0, image.data(), &units)) return false;
+  const std::wstring_view path(image.data(), units);
+  const std::wstring_view name = path.substr(path.find_last_of(L'\\') + 1);
+  return ::CompareStringOrdinal(name.data(), static_cast<int>(name.size()), programName.data(),
+                                static_cast<int>(programName.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool belongsTo(HWND window, const DialogOwner& owner) {
+  DWORD processId = 0;
+  ::GetWindowThreadProcessId(window, &processId);
+  if (owner.processId != 0 && processId != owner.processId) return false;
+  return owner.programName.empty() || runsProgram(processId, owner.programName);
+}
+
 struct DialogSearch {
-  DWORD processId;
+  const DialogOwner& owner;
   HWND found;
 };
 
 BOOL CALLBACK matchDialog(HWND window, LPARAM context) {
   auto* search = reinterpret_cast<DialogSearch*>(context);
-  if (!hasClass(window, kDialogWindowClass)) return TRUE;
-  DWORD owner = 0;
-  ::GetWindowThreadProcessId(window, &owner);
-  if (search->processId != 0 && owner != search->processId) return TRUE;
+  if (!hasClass(window, kDialogWindowClass) || !belongsTo(window, search->owner)) return TRUE;
   search->found = window;
   return FALSE;
 }
@@ -83,7 +106,8 @@ bool postChoice(HWND dialog, const std::wstring& folder) {
 // once, since a refused folder would raise a new message box each time. Returns when the dialog
 // is gone after an answer, or when the time is up.
 template <typename Answer>
-bool answerDialog(DWORD processId, std::chrono::milliseconds timeout, bool repeat, Answer answer) {
+bool answerDialog(const DialogOwner& owner, std::chrono::milliseconds timeout, bool repeat,
+                  Answer answer) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + timeout;
   HWND dialog = nullptr;
@@ -91,7 +115,7 @@ bool answerDialog(DWORD processId, std::chrono::milliseconds timeout, bool repea
   auto lastAnswer = Clock::time_point{};
   for (;;) {
     const auto now = Clock::now();
-    if (dialog == nullptr) dialog = findDialog(processId);
+    if (dialog == nullptr) dialog = findDialog(owner);
     if (dialog != nullptr) {
       if (!::IsWindow(dialog)) {
         if (answered) return true;
@@ -110,22 +134,22 @@ bool answerDialog(DWORD processId, std::chrono::milliseconds timeout, bool repea
 
 }  // namespace
 
-HWND findDialog(DWORD processId) {
-  DialogSearch search{processId, nullptr};
+HWND findDialog(const DialogOwner& owner) {
+  DialogSearch search{owner, nullptr};
   ::EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
-bool dismissDialog(DWORD processId, std::chrono::milliseconds timeout) {
-  return answerDialog(processId, timeout, true, [](HWND dialog) {
+bool dismissDialog(const DialogOwner& owner, std::chrono::milliseconds timeout) {
+  return answerDialog(owner, timeout, true, [](HWND dialog) {
     postCommand(dialog, IDCANCEL);
     return true;
   });
 }
 
-bool chooseInDialog(DWORD processId, const std::wstring& folder,
+bool chooseInDialog(const DialogOwner& owner, const std::wstring& folder,
                     std::chrono::milliseconds timeout) {
-  return answerDialog(processId, timeout, false,
+  return answerDialog(owner, timeout, false,
                       [&folder](HWND dialog) { return postChoice(dialog, folder); });
 }
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 namespace tidvale::shell {
 
@@ -18,16 +19,28 @@ inline constexpr std::chrono::milliseconds kDialogRepostInterval{1000};
 // Longest wait for the dialog to take the typed folder; a hung dialog is not waited on longer.
 inline constexpr std::chrono::milliseconds kDialogSendTimeout{5000};
 
-// A top-level window of class "#32770" belonging to `processId` (0: any process), or null.
-HWND findDialog(DWORD processId);
+// Whose dialog to answer: one process by id, the processes of one program by the file name of
+// their executable (as "Tidvale.exe", any case; for callers that know only a Unix process id),
+// or, with neither, any process.
+struct DialogOwner {
+  DWORD processId = 0;
+  std::wstring programName;
+
+  static DialogOwner process(DWORD id) { return {id, {}}; }
+  static DialogOwner program(std::wstring name) { return {0, std::move(name)}; }
+};
+
+// A top-level window of class "#32770" belonging to `owner`, or null.
+HWND findDialog(const DialogOwner& owner);
 
 // Waits up to `timeout` for such a dialog, posts it a cancel command (WM_COMMAND IDCANCEL) and
 // waits for the window to go. true only when a dialog was found and has been destroyed.
-bool dismissDialog(DWORD processId, std::chrono::milliseconds timeout);
+bool dismissDialog(const DialogOwner& owner, std::chrono::milliseconds timeout);
 
 // As dismissDialog, but types `folder` into the dialog's file-name box and presses its default
 // button (IDOK) once instead of cancelling. false as well when no file-name box appears or the
 // dialog does not close, for example because it refused the folder.
-bool chooseInDialog(DWORD processId, const std::wstring& folder, std::chrono::milliseconds timeout);
+bool chooseInDialog(const DialogOwner& owner, const std::wstring& folder,
+                    std::chrono::milliseconds timeout);
 
 }  // namespace tidvale::shell
