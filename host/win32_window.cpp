@@ -62,12 +62,14 @@ bool Win32Window::EnsureClassRegistered() {
 void Win32Window::UnregisterClassIfUnused() {
   WindowClassRecord& record = windowClassRecord();
   if (liveWindows > 0 || !record.registered) return;
-  ::UnregisterClassW(kWindowClassName, ::GetModuleHandleW(nullptr));
-  record.registered = false;
+  // Fails while a window of the class is still being destroyed (Destroy runs again from
+  // WM_DESTROY); the record then stays set so the outer Destroy tries again, and a later Create
+  // does not trip over a class that is still there.
+  if (::UnregisterClassW(kWindowClassName, ::GetModuleHandleW(nullptr))) record.registered = false;
 }
 
 bool Win32Window::Create(const std::wstring& title, const Point& origin, const Size& size) {
-  Destroy();
+  if (window_) Destroy();
   if (!EnsureClassRegistered()) return false;
 
   const HMONITOR monitor = ::MonitorFromPoint({origin.x, origin.y}, MONITOR_DEFAULTTONEAREST);
