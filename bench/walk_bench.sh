@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Walk benchmark: "sizeOf" (measurePath through the Win32 seam) against a minimal raw
+# FindFirstFileExW walk and against native `du -sb`, all on the same generated tree inside the
+# isolated prefix, warm, in the same run. Prints files per second and the ratios.
+# Environment: TIDVALE_BUILD_ROOT (default <repo>/build), WALK_BENCH_REPETITIONS (default 5).
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
+mkdir -p "$build_root"
+build_root=$(cd "$build_root" && pwd)
+repetitions=${WALK_BENCH_REPETITIONS:-5}
+
+# The tree: 50 x 10 x 10 leaf folders of 20 files each (100,000 files, 5,550 folders). Files are
+# sparse: a walk reads only their metadata.
+tree_name=bench-tree
+tree=$build_root/wine/prefix/drive_c/$tree_name
+windows_tree="C:\\$tree_name"
+tree_layout="50x10x10x20"
+layout_marker=$build_root/wine/$tree_name.layout  # outside the tree, so it is not counted
+
+"$repo/scripts/wine-prefix.sh" "$build_root/wine" </dev/null >/dev/null 2>&1
+if [ "$(cat "$layout_marker" 2>/dev/null)" != "$tree_layout" ] || [ ! -d "$tree" ]; then
+  echo "walk bench: generating $tree" >&2
+  rm -rf "$tree"
+  python3 - "$tree" <<'PY'
+import os, sys
+root = sys.argv[1]
+n = 0
+for a in range(50):
+    for b in range(10):
+        for c in range(10):
+            folder = os.path.join(root, f"d{a:02d}", f"e{b}", f"f{c}")
+            os.makedirs(folder)
+            for i in range(20):
+                with open(os.path.join(folder, f"file{i:02d}.dat"), "wb") as f:
+                    f.truncate((n * 37) % 4096)
+                n += 1
+PY
+  echo "$tree_layout" > "$layout_marker"
+fi
+
+windows_dir=$build_root/windows
+if [ ! -f "$windows_dir/build.ninja" ]; then
+  cmake -S "$repo" --preset windows -B "$windows_dir" -DTIDVALE_WINE_ROOT="$build_root/wine" >/dev/null
+fi
+cmake --build "$windows_dir" --target walk_sizeof_bench walk_raw_bench >/dev/null
+
+run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
+raw_line=$(run "$windows_dir/bench/walk_raw_bench.exe" "$windows_tree" "$repetitions")
+sizeof_line=$(run "$windows_dir/bench/walk_sizeof_bench.exe" "$windows_tree" "$repetitions")
+
+du -sb "$tree" >/dev/null  # warm
+du_nanoseconds=()
+for ((i = 0; i < repetitions; i++)); do
+  start=$(date +%s%N)
+  du -sb "$tree" >/dev/null
+  du_nanoseconds+=($(($(date +%s%N) - start)))
+done
+du_line="du nanoseconds=$(IFS=,; echo "${du_nanoseconds[*]}")"
+
+python3 - "$raw_line" "$sizeof_line" "$du_line" <<'PY'
+import statistics, sys
+def fields(line):
+    name, *pairs = line.split()
+    return name, dict(p.split("=", 1) for p in pairs)
+raw, sizeof, du = (fields(l)[1] for l in sys.argv[1:4])
+du["seconds"] = ",".join(str(int(ns) / 1e9) for ns in du["nanoseconds"].split(","))
+files = int(raw["files"])
+if int(sizeof["bytes"]) != int(raw["bytes"]):
+    sys.exit(f"walk bench: sizeOf measured {sizeof['bytes']} bytes, the raw walk {raw['bytes']}")
+def median(entry):
+    return statistics.median(float(s) for s in entry["seconds"].split(","))
+t_raw, t_sizeof, t_du = median(raw), median(sizeof), median(du)
+print(f"tree: {files} files, {raw['folders']} folders, {raw['bytes']} bytes; median of "
+      f"{len(raw['seconds'].split(','))} warm runs")
+for name, t in (("raw FindFirstFileExW walk", t_raw), ("sizeOf", t_sizeof), ("du -sb (native)", t_du)):
+    print(f"  {name:26s} {t:8.3f} s  {files / t:12,.0f} files/s")
+print(f"  sizeOf / raw walk throughput: {t_raw / t_sizeof:.2f}  (goal: 0.80 or more)")
+print(f"  sizeOf / du -sb throughput:   {t_du / t_sizeof:.2f}")
+print(f"  raw walk / du -sb throughput: {t_du / t_raw:.2f}")
+PY
