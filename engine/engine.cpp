@@ -76,18 +76,16 @@ namespace tidvale::engine {
 void runNextFrame(FlutterDesktopEngine* engine) {
   FlutterDesktopOnNextFrameCallback callback = nullptr;
   void* userData = nullptr;
+  bool firstFrame = false;
   {
     std::lock_guard guard(engine->lock);
     callback = std::exchange(engine->nextFrame, nullptr);
     userData = std::exchange(engine->nextFrameData, nullptr);
+    if (callback) firstFrame = !std::exchange(engine->readyWritten, true);
   }
   if (!callback) return;
+  // The engine is not touched after the callback, which may tear everything down.
   callback(userData);
-  bool firstFrame = false;
-  {
-    std::lock_guard guard(engine->lock);
-    firstFrame = !std::exchange(engine->readyWritten, true);
-  }
   if (firstFrame) writeLine(readyLine());
 }
 

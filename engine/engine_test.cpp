@@ -213,17 +213,6 @@ TEST_F(EngineTest, NextFrameCallbackRunsOnceOnThePlatformThreadThenReady) {
   EXPECT_EQ(output_.count("ready"), 1u);
 }
 
-TEST_F(EngineTest, NoReadyBeforeAnyNextFrameCallbackIsSet) {
-  createView();
-  pump();
-  EXPECT_EQ(output_.count("ready"), 0u);
-  int frames = 0;
-  FlutterDesktopEngineSetNextFrameCallback(
-      engine_, [](void* n) { ++*static_cast<int*>(n); }, &frames);
-  ASSERT_TRUE(pumpUntil([&] { return output_.count("ready") == 1; }));
-  EXPECT_EQ(frames, 1);
-}
-
 TEST_F(EngineTest, DeliversInputInOrderOnThePlatformThreadAndRepliesWithIds) {
   HandlerLog log;
   log.echo = true;
@@ -247,17 +236,6 @@ TEST_F(EngineTest, DeliversInputInOrderOnThePlatformThreadAndRepliesWithIds) {
     if (line.find(R"("op":"reply")") != std::string::npos) replies.push_back(line);
   }
   EXPECT_EQ(replies, expectedReplies);
-}
-
-TEST_F(EngineTest, InputQueuedBeforeTheViewExistsIsDeliveredOnceItDoes) {
-  HandlerLog log;
-  FlutterDesktopMessengerSetCallback(messenger_, "early", recordMessage, &log);
-  submitInputLine(sendLine("early", 1, ""));
-  pump();
-  EXPECT_TRUE(log.messages.empty());
-  createView();
-  ASSERT_TRUE(pumpUntil([&] { return log.messages.size() == 1; }));
-  EXPECT_TRUE(log.messages[0].data.empty());
 }
 
 TEST_F(EngineTest, EachResponseHandleAnswersExactlyOnce) {

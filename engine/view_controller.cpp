@@ -31,10 +31,19 @@ struct FlutterDesktopViewController {
 
 namespace {
 
-void deliverQueuedInput(HWND view, FlutterDesktopEngine* engine) {
-  while (auto command = tidvale::engine::takeInputCommand()) {
+FlutterDesktopViewController* controllerOf(HWND window) {
+  return reinterpret_cast<FlutterDesktopViewController*>(
+      ::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// A handler may run a nested message loop (a modal dialog) in which a later quit closes the
+// window and destroys the controller, so the controller is looked up again for every command.
+void deliverQueuedInput(HWND view) {
+  while (FlutterDesktopViewController* controller = controllerOf(view)) {
+    auto command = tidvale::engine::takeInputCommand();
+    if (!command) return;
     if (const auto* send = std::get_if<tidvale::engine::SendCommand>(&*command)) {
-      tidvale::engine::deliverMessage(engine, *send);
+      tidvale::engine::deliverMessage(controller->engine, *send);
     } else {
       // Closing the top-level window lets the program leave through its normal path.
       ::PostMessageW(::GetAncestor(view, GA_ROOT), WM_CLOSE, 0, 0);
@@ -43,12 +52,10 @@ void deliverQueuedInput(HWND view, FlutterDesktopEngine* engine) {
 }
 
 LRESULT CALLBACK viewWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* controller =
-      reinterpret_cast<FlutterDesktopViewController*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (controller) {
+  if (FlutterDesktopViewController* controller = controllerOf(window)) {
     switch (message) {
       case tidvale::engine::kDeliverInputMessage:
-        deliverQueuedInput(window, controller->engine);
+        deliverQueuedInput(window);
         return 0;
       case tidvale::engine::kFrameMessage:
         tidvale::engine::runNextFrame(controller->engine);
