@@ -46,17 +46,25 @@ fi
 cmake --build "$windows_dir" --target walk_sizeof_bench walk_raw_bench >/dev/null
 
 run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
-raw_line=$(run "$windows_dir/bench/walk_raw_bench.exe" "$windows_tree" "$repetitions")
-sizeof_line=$(run "$windows_dir/bench/walk_sizeof_bench.exe" "$windows_tree" "$repetitions")
+seconds_of() { sed -n 's/.*seconds=\([0-9.,]*\).*/\1/p'; }
 
-du -sb "$tree" >/dev/null  # warm
-du_nanoseconds=()
+# Interleaved, so that load from elsewhere on the machine falls on all three alike. Each program
+# warms up on the tree before its timed run.
+du -sb "$tree" >/dev/null
+raw_seconds=() sizeof_seconds=() du_seconds=()
 for ((i = 0; i < repetitions; i++)); do
+  raw_line=$(run "$windows_dir/bench/walk_raw_bench.exe" "$windows_tree" 1)
+  raw_seconds+=("$(seconds_of <<<"$raw_line")")
+  sizeof_line=$(run "$windows_dir/bench/walk_sizeof_bench.exe" "$windows_tree" 1)
+  sizeof_seconds+=("$(seconds_of <<<"$sizeof_line")")
   start=$(date +%s%N)
   du -sb "$tree" >/dev/null
-  du_nanoseconds+=($(($(date +%s%N) - start)))
+  du_seconds+=("$(python3 -c "print(($(date +%s%N) - $start) / 1e9)")")
 done
-du_line="du nanoseconds=$(IFS=,; echo "${du_nanoseconds[*]}")"
+join() { local IFS=,; echo "$*"; }
+raw_line="${raw_line% seconds=*} seconds=$(join "${raw_seconds[@]}")"
+sizeof_line="${sizeof_line% seconds=*} seconds=$(join "${sizeof_seconds[@]}")"
+du_line="du seconds=$(join "${du_seconds[@]}")"
 
 python3 - "$raw_line" "$sizeof_line" "$du_line" <<'PY'
 import statistics, sys
@@ -64,7 +72,6 @@ def fields(line):
     name, *pairs = line.split()
     return name, dict(p.split("=", 1) for p in pairs)
 raw, sizeof, du = (fields(l)[1] for l in sys.argv[1:4])
-du["seconds"] = ",".join(str(int(ns) / 1e9) for ns in du["nanoseconds"].split(","))
 files = int(raw["files"])
 if int(sizeof["bytes"]) != int(raw["bytes"]):
     sys.exit(f"walk bench: sizeOf measured {sizeof['bytes']} bytes, the raw walk {raw['bytes']}")
