@@ -106,6 +106,8 @@ TEST_F(Win32FileSystemTest, RemovalReportsWhyItFailed) {
   testing::setAttributes(root_ / L"readonly.txt", FILE_ATTRIBUTE_READONLY);
 
   EXPECT_EQ(fs_.removeFolder(root_ / L"full"), FsError::NotEmpty);
+  EXPECT_EQ(fs_.removeFolder(root_ / L"plain.txt"), FsError::Other);
+  EXPECT_EQ(fs_.removeFile(root_ / L"empty"), FsError::AccessDenied);
   EXPECT_EQ(fs_.removeFolder(root_ / L"empty"), FsError::None);
   EXPECT_EQ(fs_.removeFile(root_ / L"plain.txt"), FsError::None);
   EXPECT_EQ(fs_.removeFile(root_ / L"missing.txt"), FsError::NotFound);
