@@ -19,12 +19,13 @@ constexpr uint8_t kSize32 = 255;
 constexpr size_t kMaxSize16 = 0xFFFF;
 
 // Per-thread state of the outermost read in progress: nesting depth and how much of the
-// made-up-bytes allowance is left. Thread-local rather than threaded through the calls so that
-// subclasses overriding ReadValueOfType share it without a change of signature.
+// allowances for truncated input is left. Thread-local rather than threaded through the calls so
+// that subclasses overriding ReadValueOfType share it without a change of signature.
 struct DecodeState {
   int scopes = 0;
   int depth = 0;
-  size_t allowance = kMadeUpBytesAllowance;
+  size_t bytesAllowance = kMadeUpBytesAllowance;
+  size_t elementsAllowance = kMadeUpElementsAllowance;
   bool depthReported = false;
 };
 thread_local DecodeState decodeState;
@@ -62,16 +63,16 @@ class NestingLevel {
   bool admitted_;
 };
 
-// Takes `bytes` from the allowance when it is all there.
-bool takeAllowance(size_t bytes) {
-  if (bytes > decodeState.allowance) return false;
-  decodeState.allowance -= bytes;
+// Takes `amount` from `allowance` when it is all there.
+bool take(size_t& allowance, size_t amount) {
+  if (amount > allowance) return false;
+  allowance -= amount;
   return true;
 }
 
 // Whether the next element's type byte may be read: it is there, or it may be made up.
 bool admitElement(ByteStreamReader* stream) {
-  if (stream->RemainingBytes() > 0 || takeAllowance(1)) return true;
+  if (stream->RemainingBytes() > 0 || take(decodeState.elementsAllowance, 1)) return true;
   std::cerr << kInvalidReadMessage << "\n";
   return false;
 }
@@ -97,7 +98,7 @@ Container readRun(ByteStreamReader* stream, size_t count) {
   constexpr size_t maxCount = std::numeric_limits<size_t>::max() / sizeof(Element);
   const size_t bytes = count <= maxCount ? count * sizeof(Element) : 0;
   const bool fits = count <= maxCount && bytes <= stream->RemainingBytes();
-  if (!fits && (count > maxCount || !takeAllowance(bytes))) {
+  if (!fits && (count > maxCount || !take(decodeState.bytesAllowance, bytes))) {
     std::cerr << kInvalidReadMessage << "\n";
     return Container();
   }

@@ -44,11 +44,12 @@ inline constexpr int kMaxNestingDepth = 64;
 // Truncated input. A string or typed list whose declared bytes do not all remain reads, as the
 // reader does for any run that does not fit, as that many zero bytes with the rest of the message
 // left unread; a list or map whose elements run past the end gets a null for each missing type
-// byte. So that no message can make the decoder allocate far beyond its own size, one top-level
-// read makes up at most this many such bytes (zero bytes plus missing type bytes, counted
-// together). A truncated string or typed list larger than what is left of the allowance reads as
-// empty; a list or map stops at the elements read so far. Each case writes kInvalidReadMessage.
+// byte. So that no message can make the decoder allocate or loop far beyond its own size, one
+// top-level read makes up at most kMadeUpBytesAllowance zero bytes and kMadeUpElementsAllowance
+// nulls: a truncated string or typed list larger than what is left reads as empty, and a list or
+// map stops at the elements read so far. Each case writes kInvalidReadMessage.
 inline constexpr size_t kMadeUpBytesAllowance = 64 * 1024;
+inline constexpr size_t kMadeUpElementsAllowance = 1024;
 
 // Reads and writes single values. Stateless; the shared instance may be used from any thread.
 // Reading never throws: bad data gives a null, zero-filled or shortened value and a diagnostic line

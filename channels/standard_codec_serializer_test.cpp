@@ -217,12 +217,20 @@ TEST(StandardCodecSerializerTest, MadeUpBytesShareOneAllowancePerRead) {
                                                         EncodableValue("")}));
   EXPECT_EQ(strings.diagnostics, repeatedLine(kInvalidReadMessage, 2));
 
-  // Missing elements of a list each take one byte of it; the list stops when it runs out.
-  const Decoded nulls = decode(hex("0C FF 70 11 01 00"));
-  const auto* list = std::get_if<EncodableList>(&nulls.value);
-  ASSERT_NE(list, nullptr);
-  EXPECT_EQ(list->size(), kMadeUpBytesAllowance);
-  EXPECT_EQ(nulls.diagnostics, repeatedLine(kInvalidReadMessage, kMadeUpBytesAllowance + 1));
+  // Missing elements of lists and maps share their own allowance; the list or map stops when it
+  // runs out.
+  const Decoded nulls = decode(hex("0C 02 0C FF 70 11 01 00 01 02"));
+  const auto* outer = std::get_if<EncodableList>(&nulls.value);
+  ASSERT_NE(outer, nullptr);
+  ASSERT_EQ(outer->size(), 1u);
+  const auto* inner = std::get_if<EncodableList>(&outer->front());
+  ASSERT_NE(inner, nullptr);
+  ASSERT_EQ(inner->size(), 2 + kMadeUpElementsAllowance);
+  EXPECT_EQ((*inner)[0], EncodableValue(true));
+  EXPECT_EQ((*inner)[1], EncodableValue(false));
+  EXPECT_TRUE(inner->back().IsNull());
+  // One line per missing element, then one where each list stops.
+  EXPECT_EQ(nulls.diagnostics, repeatedLine(kInvalidReadMessage, kMadeUpElementsAllowance + 2));
 
   // Each top-level read has its own allowance.
   EXPECT_EQ(decode(hex("07 FE 40 9C")).value, EncodableValue(std::string(40000, '\0')));
