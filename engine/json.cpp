@@ -111,7 +111,7 @@ class Parser {
       skipWhitespace();
       JsonValue value;
       if (!parseValue(value, depth)) return false;
-      out.members.emplace_back(std::move(key), std::move(value));
+      out.members.push_back({std::move(key), std::move(value)});
       skipWhitespace();
       if (atEnd()) return fail("unexpected end of input");
       if (peek() == ',') {

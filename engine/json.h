@@ -6,10 +6,11 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tidvale::engine {
+
+struct JsonMember;
 
 struct JsonValue {
   enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
@@ -20,10 +21,15 @@ struct JsonValue {
   std::string text;
   std::vector<JsonValue> items;
   // Object members in input order; keys are unique.
-  std::vector<std::pair<std::string, JsonValue>> members;
+  std::vector<JsonMember> members;
 
   // The member named `key` of an object, or null.
   const JsonValue* find(std::string_view key) const;
+};
+
+struct JsonMember {
+  std::string name;
+  JsonValue value;
 };
 
 struct JsonParseResult {
