@@ -1,6 +1,6 @@
 #pragma once
-// What each plugin stand-in keeps: how often it was registered. Every plugin library also exports
-// TidvalePluginRegistrationCount so a test can read its record.
+// What each plugin stand-in keeps: how often it was registered. The real plugins' work (screen
+// queries, URL launching, window management) has no place in the headless engine.
 
 #include <atomic>
 
@@ -13,11 +13,8 @@ struct RegistrationRecord {
 
   // Any thread; a null registrar is not a registration.
   void record(FlutterDesktopPluginRegistrarRef registrar) {
-    if (!registrar) return;
-    count.fetch_add(1);
+    if (registrar) count.fetch_add(1);
   }
 };
 
 }  // namespace tidvale::engine::plugins
-
-extern "C" __declspec(dllexport) int TidvalePluginRegistrationCount();

@@ -10,7 +10,3 @@ void ScreenRetrieverWindowsPluginCApiRegisterWithRegistrar(
     FlutterDesktopPluginRegistrarRef registrar) {
   registration.record(registrar);
 }
-
-int TidvalePluginRegistrationCount() {
-  return registration.count.load();
-}

@@ -9,7 +9,3 @@ tidvale::engine::plugins::RegistrationRecord registration;
 void UrlLauncherWindowsRegisterWithRegistrar(FlutterDesktopPluginRegistrarRef registrar) {
   registration.record(registrar);
 }
-
-int TidvalePluginRegistrationCount() {
-  return registration.count.load();
-}
