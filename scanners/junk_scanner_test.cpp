@@ -75,6 +75,7 @@ class JunkScannerTest : public ::testing::Test {
 };
 
 TEST_F(JunkScannerTest, EmptyMachineGivesTenEmptyCategoriesAndOneFinalEvent) {
+  recycleBytes_ = -1;  // the shell query failed
   const JunkReply reply = scan();
 
   EXPECT_THAT(reply.ids(),
@@ -90,64 +91,6 @@ TEST_F(JunkScannerTest, EmptyMachineGivesTenEmptyCategoriesAndOneFinalEvent) {
   EXPECT_EQ(sent[0].path, "");
   EXPECT_EQ(sent[0].count, 0);
   EXPECT_EQ(sent[0].bytes, 0);
-}
-
-TEST_F(JunkScannerTest, TempChildrenAreItemsLargestFirst) {
-  const std::wstring temp = bases_.temp;
-  fs_.addFile(temp + L"\\a.tmp", 100, kModifiedTicks);
-  fs_.addFolder(temp + L"\\emptydir");
-  fs_.addFile(temp + L"\\zero.tmp", 0);
-  fs_.addFile(temp + L"\\sub\\one.bin", 200);
-  fs_.addFile(temp + L"\\sub\\deeper\\two.bin", 50);
-  fs_.addFile(kWindows + L"\\Temp\\w.log", 30);
-  fs_.addFile(L"C:\\elsewhere\\big.bin", 5000);
-  fs_.addJunction(temp + L"\\junction", L"C:\\elsewhere");
-
-  const JunkReply reply = scan();
-
-  const auto* category = reply.category("temp");
-  ASSERT_NE(category, nullptr);
-  ASSERT_EQ(category->items.size(), 3u);
-  const JunkItem& sub = category->items[0];
-  EXPECT_EQ(sub.path, utf8(temp + L"\\sub"));
-  EXPECT_EQ(sub.name, "sub");
-  EXPECT_EQ(sub.size, 250);
-  EXPECT_TRUE(sub.isDir);
-  const JunkItem& file = category->items[1];
-  EXPECT_EQ(file.path, utf8(temp + L"\\a.tmp"));
-  EXPECT_EQ(file.name, "a.tmp");
-  EXPECT_FALSE(file.isDir);
-  EXPECT_EQ(file.modified, kModifiedSeconds);
-  EXPECT_EQ(category->items[2].path, utf8(kWindows + L"\\Temp\\w.log"));
-  EXPECT_EQ(reply.total, 380);
-}
-
-TEST_F(JunkScannerTest, ChildrenNamedByAnotherEntryGoThere) {
-  const std::wstring wer = kLocal + L"\\Microsoft\\Windows\\WER";
-  fs_.addFile(bases_.temp + L"\\VSFeedbackIntelliCodeLogs\\log.txt", 40);
-  fs_.addFile(wer + L"\\ReportArchive\\r1\\Report.wer", 10);
-  fs_.addFile(wer + L"\\ReportQueue\\q1\\Report.wer", 20);
-  fs_.addFile(wer + L"\\Temp\\x.dmp", 5);
-  fs_.addFile(kProgramData + L"\\Microsoft\\Windows\\WER\\ReportQueue\\p1\\Report.wer", 7);
-
-  const JunkReply reply = scan();
-
-  EXPECT_THAT(reply.categoriesOf(utf8(bases_.temp + L"\\VSFeedbackIntelliCodeLogs")),
-              ElementsAre("developer"));
-  const auto* developer = reply.category("developer");
-  ASSERT_NE(developer, nullptr);
-  ASSERT_EQ(developer->items.size(), 1u);
-  EXPECT_EQ(developer->items[0].name, "~\\AppData\\Local\\Temp\\VSFeedbackIntelliCodeLogs");
-  EXPECT_EQ(developer->items[0].modified, 0);
-
-  EXPECT_EQ(reply.category("userLogs")->items.size(), 1u);
-  EXPECT_THAT(reply.categoriesOf(utf8(wer + L"\\Temp")), ElementsAre("userLogs"));
-  EXPECT_THAT(reply.categoriesOf(utf8(wer + L"\\ReportArchive\\r1")), ElementsAre("crashReports"));
-  EXPECT_THAT(reply.categoriesOf(utf8(wer + L"\\ReportQueue\\q1")), ElementsAre("crashReports"));
-  EXPECT_THAT(
-      reply.categoriesOf(utf8(kProgramData + L"\\Microsoft\\Windows\\WER\\ReportQueue\\p1")),
-      ElementsAre("crashReports"));
-  EXPECT_EQ(reply.total, 82);
 }
 
 TEST_F(JunkScannerTest, WholePathItemsAreNamedFromTheProfile) {
@@ -194,65 +137,6 @@ TEST_F(JunkScannerTest, ProfileShorthandNeedsAWholeFolderName) {
     ASSERT_EQ(reply.category("userCache")->items.size(), 1u);
     EXPECT_EQ(reply.category("userCache")->items[0].name, c.name) << ascii(c.profile);
   }
-}
-
-TEST_F(JunkScannerTest, RecycleBinIsOneItemWithoutAnEvent) {
-  recycleBytes_ = 4096;
-  JunkReply reply = scan();
-  const auto* trash = reply.category("trash");
-  ASSERT_NE(trash, nullptr);
-  ASSERT_EQ(trash->items.size(), 1u);
-  const JunkItem& bin = trash->items[0];
-  EXPECT_EQ(bin.path, "recycle:");
-  EXPECT_EQ(bin.name, "Recycle Bin");
-  EXPECT_EQ(bin.size, 4096);
-  EXPECT_TRUE(bin.isDir);
-  EXPECT_EQ(bin.modified, 0);
-  EXPECT_EQ(events().size(), 1u) << "only the final event";
-
-  for (const int64_t bytes : {int64_t{0}, int64_t{-1}}) {
-    recycleBytes_ = bytes;
-    reply = scan();
-    EXPECT_THAT(reply.category("trash")->items, IsEmpty());
-  }
-}
-
-TEST_F(JunkScannerTest, ThumbnailAndIconCachesByNamePrefix) {
-  const std::wstring explorer = kLocal + L"\\Microsoft\\Windows\\Explorer";
-  fs_.addFile(explorer + L"\\IconCache_1.db", 10, kModifiedTicks);
-  fs_.addFile(explorer + L"\\thumbcache_256.db", 20, kModifiedTicks);
-  fs_.addFile(explorer + L"\\iconcache.db", 30);
-  fs_.addFile(explorer + L"\\THUMBCACHE_idx.db", 0);
-  fs_.addFile(explorer + L"\\other.db", 40);
-
-  const JunkReply reply = scan();
-
-  const auto* thumbnails = reply.category("thumbnails");
-  ASSERT_NE(thumbnails, nullptr);
-  ASSERT_EQ(thumbnails->items.size(), 2u);
-  EXPECT_EQ(thumbnails->items[0].name, "thumbcache_256.db");
-  EXPECT_EQ(thumbnails->items[0].path, utf8(explorer + L"\\thumbcache_256.db"));
-  EXPECT_EQ(thumbnails->items[1].name, "IconCache_1.db");
-  EXPECT_EQ(thumbnails->items[1].modified, kModifiedSeconds);
-  EXPECT_FALSE(thumbnails->items[1].isDir);
-  EXPECT_EQ(events().size(), 1u) << "thumbnail items send no events";
-}
-
-TEST_F(JunkScannerTest, FirefoxProfilesAddTheirCaches) {
-  const std::wstring profiles = kLocal + L"\\Mozilla\\Firefox\\Profiles";
-  fs_.addFile(profiles + L"\\abc.default\\cache2\\entries\\x", 60);
-  fs_.addFile(profiles + L"\\def.dev\\cache2\\entries\\y", 6);
-  fs_.addFile(profiles + L"\\profiles.ini", 1);
-
-  const JunkReply reply = scan();
-
-  const auto* browsers = reply.category("browsers");
-  ASSERT_NE(browsers, nullptr);
-  ASSERT_EQ(browsers->items.size(), 2u);
-  EXPECT_EQ(browsers->items[0].path, utf8(profiles + L"\\abc.default\\cache2"));
-  EXPECT_EQ(browsers->items[0].name,
-            "~\\AppData\\Local\\Mozilla\\Firefox\\Profiles\\abc.default\\cache2");
-  EXPECT_EQ(browsers->items[1].size, 6);
 }
 
 TEST_F(JunkScannerTest, ProgressCountsKeptItemsAndEndsWithTheReplyFigures) {

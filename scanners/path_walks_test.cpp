@@ -75,6 +75,11 @@ TEST_F(PathWalksTest, MeasuresFilesFoldersAndLinks) {
   for (const auto& c : cases) {
     EXPECT_EQ(measure(c.path), c.expected) << c.path;
   }
+  for (const std::wstring& opened : fs_.openedFolders()) {
+    EXPECT_EQ(opened.find(L"C:\\target"), std::wstring::npos) << "a link was entered: " << opened;
+    EXPECT_EQ(opened.find(L"link"), std::wstring::npos) << "a link was entered: " << opened;
+    EXPECT_EQ(opened.find(L"junction"), std::wstring::npos) << "a link was entered: " << opened;
+  }
 }
 
 TEST_F(PathWalksTest, MeasureSkipsDeniedFolderAndSurvivesBrokenListing) {
@@ -139,6 +144,9 @@ TEST_F(PathWalksTest, WalkFilesNeverFiltersItsRoot) {
             (std::map<std::wstring, int64_t>{{L"C:\\Windows\\notepad.exe", 3}}));
   EXPECT_EQ(walk(L"C:\\hidden"), (std::map<std::wstring, int64_t>{{L"C:\\hidden\\inside.txt", 4}}));
   EXPECT_THAT(walk(L"C:\\Windows\\notepad.exe"), IsEmpty()) << "a file is no root to walk";
+  // Reported paths keep the root's text as given, separators and case included.
+  EXPECT_EQ(walk(L"c:/windows/"),
+            (std::map<std::wstring, int64_t>{{L"c:/windows/notepad.exe", 3}}));
 }
 
 TEST_F(PathWalksTest, WalkFilesStopsWhenTheVisitorCancels) {
