@@ -30,36 +30,43 @@ struct DecodeState {
 };
 thread_local DecodeState decodeState;
 
-// Marks a read in progress; the outermost one starts with a fresh state.
+// Marks a read in progress; the outermost one starts with a fresh state. Looks the thread's
+// state up once (thread-local access is a call on some targets).
 class DecodeScope {
  public:
-  DecodeScope() {
-    if (decodeState.scopes++ == 0) decodeState = DecodeState{1};
+  DecodeScope() : state_(decodeState) {
+    if (state_.scopes++ == 0) state_ = DecodeState{1};
   }
-  ~DecodeScope() { --decodeState.scopes; }
+  ~DecodeScope() { --state_.scopes; }
   DecodeScope(const DecodeScope&) = delete;
   DecodeScope& operator=(const DecodeScope&) = delete;
+  DecodeState& state() const { return state_; }
+
+ private:
+  DecodeState& state_;
 };
 
 // One level of list or map nesting; `admitted` is false when the cap is reached.
 class NestingLevel {
  public:
-  NestingLevel() : admitted_(decodeState.depth < kMaxNestingDepth) {
+  explicit NestingLevel(DecodeState& state)
+      : state_(state), admitted_(state.depth < kMaxNestingDepth) {
     if (admitted_) {
-      ++decodeState.depth;
-    } else if (!decodeState.depthReported) {
-      decodeState.depthReported = true;
+      ++state_.depth;
+    } else if (!state_.depthReported) {
+      state_.depthReported = true;
       std::cerr << kNestingTooDeepMessage << "\n";
     }
   }
   ~NestingLevel() {
-    if (admitted_) --decodeState.depth;
+    if (admitted_) --state_.depth;
   }
   NestingLevel(const NestingLevel&) = delete;
   NestingLevel& operator=(const NestingLevel&) = delete;
   bool admitted() const { return admitted_; }
 
  private:
+  DecodeState& state_;
   bool admitted_;
 };
 
@@ -71,8 +78,8 @@ bool take(size_t& allowance, size_t amount) {
 }
 
 // Whether the next element's type byte may be read: it is there, or it may be made up.
-bool admitElement(ByteStreamReader* stream) {
-  if (stream->RemainingBytes() > 0 || take(decodeState.elementsAllowance, 1)) return true;
+bool admitElement(ByteStreamReader* stream, DecodeState& state) {
+  if (stream->RemainingBytes() > 0 || take(state.elementsAllowance, 1)) return true;
   std::cerr << kInvalidReadMessage << "\n";
   return false;
 }
@@ -92,13 +99,13 @@ void writeScalar(T value, ByteStreamWriter* stream) {
 // Sizes a container of `count` elements and fills it from the stream, or, for truncated input,
 // applies the made-up-bytes rule (see kMadeUpBytesAllowance).
 template <typename Container>
-Container readRun(ByteStreamReader* stream, size_t count) {
+Container readRun(ByteStreamReader* stream, size_t count, DecodeState& state) {
   using Element = typename Container::value_type;
   static_assert(std::is_trivially_copyable_v<Element>);
   constexpr size_t maxCount = std::numeric_limits<size_t>::max() / sizeof(Element);
   const size_t bytes = count <= maxCount ? count * sizeof(Element) : 0;
   const bool fits = count <= maxCount && bytes <= stream->RemainingBytes();
-  if (!fits && (count > maxCount || !take(decodeState.bytesAllowance, bytes))) {
+  if (!fits && (count > maxCount || !take(state.bytesAllowance, bytes))) {
     std::cerr << kInvalidReadMessage << "\n";
     return Container();
   }
@@ -109,9 +116,9 @@ Container readRun(ByteStreamReader* stream, size_t count) {
 
 // A typed list's elements start at a multiple of their size, even when there are none.
 template <typename Container>
-Container readTypedList(ByteStreamReader* stream, size_t count) {
+Container readTypedList(ByteStreamReader* stream, size_t count, DecodeState& state) {
   stream->ReadAlignment(sizeof(typename Container::value_type));
-  return readRun<Container>(stream, count);
+  return readRun<Container>(stream, count, state);
 }
 
 template <typename Container>
@@ -208,7 +215,7 @@ const StandardCodecSerializer& StandardCodecSerializer::GetInstance() {
 }
 
 EncodableValue StandardCodecSerializer::ReadValue(ByteStreamReader* stream) const {
-  DecodeScope scope;
+  // The decode state starts in ReadValueOfType; reading the type byte needs none.
   const uint8_t type = stream->ReadByte();
   return ReadValueOfType(type, stream);
 }
@@ -238,36 +245,40 @@ EncodableValue StandardCodecSerializer::ReadValueOfType(uint8_t type,
       return EncodableValue(readScalar<double>(stream));
     case WireType::kLargeInt:
     case WireType::kString:
-      return EncodableValue(readRun<std::string>(stream, ReadSize(stream)));
+      return EncodableValue(readRun<std::string>(stream, ReadSize(stream), scope.state()));
     case WireType::kUInt8List:
-      return EncodableValue(readRun<std::vector<uint8_t>>(stream, ReadSize(stream)));
+      return EncodableValue(readRun<std::vector<uint8_t>>(stream, ReadSize(stream), scope.state()));
     case WireType::kInt32List:
-      return EncodableValue(readTypedList<std::vector<int32_t>>(stream, ReadSize(stream)));
+      return EncodableValue(
+          readTypedList<std::vector<int32_t>>(stream, ReadSize(stream), scope.state()));
     case WireType::kInt64List:
-      return EncodableValue(readTypedList<std::vector<int64_t>>(stream, ReadSize(stream)));
+      return EncodableValue(
+          readTypedList<std::vector<int64_t>>(stream, ReadSize(stream), scope.state()));
     case WireType::kFloat64List:
-      return EncodableValue(readTypedList<std::vector<double>>(stream, ReadSize(stream)));
+      return EncodableValue(
+          readTypedList<std::vector<double>>(stream, ReadSize(stream), scope.state()));
     case WireType::kFloat32List:
-      return EncodableValue(readTypedList<std::vector<float>>(stream, ReadSize(stream)));
+      return EncodableValue(
+          readTypedList<std::vector<float>>(stream, ReadSize(stream), scope.state()));
     case WireType::kList: {
-      NestingLevel level;
+      NestingLevel level(scope.state());
       if (!level.admitted()) return EncodableValue();
       const size_t count = ReadSize(stream);
       EncodableList list;
       list.reserve(std::min(count, stream->RemainingBytes()));
-      for (size_t i = 0; i < count && admitElement(stream); ++i) {
+      for (size_t i = 0; i < count && admitElement(stream, scope.state()); ++i) {
         list.push_back(ReadValue(stream));
       }
       return EncodableValue(std::move(list));
     }
     case WireType::kMap: {
-      NestingLevel level;
+      NestingLevel level(scope.state());
       if (!level.admitted()) return EncodableValue();
       const size_t count = ReadSize(stream);
       EncodableMap map;
-      for (size_t i = 0; i < count && admitElement(stream); ++i) {
+      for (size_t i = 0; i < count && admitElement(stream, scope.state()); ++i) {
         EncodableValue key = ReadValue(stream);
-        if (!admitElement(stream)) break;
+        if (!admitElement(stream, scope.state())) break;
         // try_emplace keeps an existing entry, so the first occurrence of a key wins.
         map.try_emplace(std::move(key), ReadValue(stream));
       }

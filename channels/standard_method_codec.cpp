@@ -7,6 +7,20 @@
 #include "channels/byte_streams.h"
 
 namespace tidvale {
+namespace {
+
+// Writes `value`, or null when there is none. (A conditional expression choosing between the
+// value and a null temporary would copy the whole value first.)
+void writeOptional(const StandardCodecSerializer& serializer, const EncodableValue* value,
+                   ByteStreamWriter* stream) {
+  if (value != nullptr) {
+    serializer.WriteValue(*value, stream);
+  } else {
+    serializer.WriteValue(EncodableValue(), stream);
+  }
+}
+
+}  // namespace
 
 MethodCodec::~MethodCodec() = default;
 
@@ -47,7 +61,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeMethodCallInter
   auto bytes = std::make_unique<std::vector<uint8_t>>();
   ByteBufferStreamWriter stream(bytes.get());
   serializer_->WriteValue(EncodableValue(call.methodName()), &stream);
-  serializer_->WriteValue(call.arguments() ? *call.arguments() : EncodableValue(), &stream);
+  writeOptional(*serializer_, call.arguments(), &stream);
   return bytes;
 }
 
@@ -56,7 +70,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeSuccessEnvelope
   auto bytes = std::make_unique<std::vector<uint8_t>>();
   ByteBufferStreamWriter stream(bytes.get());
   stream.WriteByte(kSuccessEnvelope);
-  serializer_->WriteValue(result ? *result : EncodableValue(), &stream);
+  writeOptional(*serializer_, result, &stream);
   return bytes;
 }
 
@@ -67,7 +81,7 @@ std::unique_ptr<std::vector<uint8_t>> StandardMethodCodec::EncodeErrorEnvelopeIn
   stream.WriteByte(kErrorEnvelope);
   serializer_->WriteValue(EncodableValue(code), &stream);
   serializer_->WriteValue(message.empty() ? EncodableValue() : EncodableValue(message), &stream);
-  serializer_->WriteValue(details ? *details : EncodableValue(), &stream);
+  writeOptional(*serializer_, details, &stream);
   return bytes;
 }
 
