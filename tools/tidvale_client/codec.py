@@ -66,12 +66,16 @@ class Int32(int):
     def __repr__(self) -> str:
         return f"Int32({int(self)})"
 
+    __str__ = int.__repr__
+
 
 class Int64(int):
     """An int that travels as (or arrived as) a 64-bit integer."""
 
     def __repr__(self) -> str:
         return f"Int64({int(self)})"
+
+    __str__ = int.__repr__
 
 
 # --------------------------------------------------------------------------------------------

@@ -161,7 +161,11 @@ class TidvaleProcess:
             while not predicate():
                 left = deadline - time.monotonic()
                 if left <= 0:
-                    raise ProtocolError(f"timed out after {timeout:.0f}s waiting for {what}")
+                    raise ProtocolError(
+                        f"timed out after {timeout:.0f}s waiting for {what}; unreadable output "
+                        f"lines: {self.bad_lines[-3:]!r}; engine errors: {self.errors[-3:]!r}; "
+                        f"process exit code: {self.proc.poll()}; stderr tail:\n"
+                        + self.stderr_text()[-2000:])
                 if self.stdout_closed and not predicate():
                     raise ProtocolError(
                         f"program output ended while waiting for {what}; stderr:\n"
