@@ -131,19 +131,5 @@ TEST(EncodableValueTest, TextLiteralIsAString) {
   EXPECT_FALSE(EncodableValue(false).IsNull());
 }
 
-TEST(EncodableValueTest, LongValueWidensIntegersOnly) {
-  EXPECT_EQ(EncodableValue(int32_t{-5}).LongValue(), -5);
-  EXPECT_EQ(EncodableValue(int64_t{1} << 40).LongValue(), int64_t{1} << 40);
-  EXPECT_EQ(EncodableValue(2.0).LongValue(), 0);
-  EXPECT_EQ(EncodableValue("7").LongValue(), 0);
-}
-
-TEST(EncodableValueTest, CustomValueGivesBackWhatItHolds) {
-  const CustomEncodableValue custom(std::any(std::string("held")));
-  ASSERT_NE(custom.get_if<std::string>(), nullptr);
-  EXPECT_EQ(*custom.get_if<std::string>(), "held");
-  EXPECT_EQ(custom.get_if<int>(), nullptr);
-}
-
 }  // namespace
 }  // namespace tidvale

@@ -77,14 +77,6 @@ TEST_F(MethodChannelTest, AnswersAreEncodedOnce) {
   EXPECT_EQ(arguments, std::vector<EncodableValue>(std::size(cases), EncodableValue(42)));
 }
 
-TEST_F(MethodChannelTest, CallWithoutArgumentsHasNullArguments) {
-  keepResults();
-  call(kChannel, "homeDir");
-  ASSERT_EQ(arguments.size(), 1u);
-  EXPECT_TRUE(arguments[0].IsNull());
-  results[0]->Success(EncodableValue("C:\\Users\\me"));
-}
-
 TEST_F(MethodChannelTest, UnansweredResultWarnsAndSendsNothing) {
   keepResults();
   const auto delivery = call(kChannel, "forgotten");

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "channels/test_support.h"
@@ -259,6 +261,26 @@ TEST(StandardCodecSerializerTest, NestingIsCappedWithOneDiagnostic) {
 
   // The next read starts afresh.
   EXPECT_EQ(decode(tooDeep).diagnostics, deepest);
+}
+
+TEST(StandardCodecSerializerTest, ThreadsDecodeIndependently) {
+  // Each thread's nesting depth is its own: values at the cap decode whole on every thread at once.
+  const EncodableValue deepest = nestedLists(kMaxNestingDepth, EncodableValue("leaf"));
+  const std::vector<uint8_t> bytes = encode(deepest);
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 200;
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        ByteBufferStreamReader reader(bytes.data(), bytes.size());
+        if (StandardCodecSerializer::GetInstance().ReadValue(&reader) != deepest) ++mismatches;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST(StandardCodecSerializerTest, CustomValueIsWrittenAsNull) {

@@ -183,13 +183,5 @@ TEST(StandardMethodCodecTest, ProcessesResponseEnvelopes) {
   }
 }
 
-TEST(StandardMethodCodecTest, OneCodecPerSerializer) {
-  static const StandardCodecSerializer other;
-  EXPECT_EQ(&StandardMethodCodec::GetInstance(),
-            &StandardMethodCodec::GetInstance(&StandardCodecSerializer::GetInstance()));
-  EXPECT_EQ(&StandardMethodCodec::GetInstance(&other), &StandardMethodCodec::GetInstance(&other));
-  EXPECT_NE(&StandardMethodCodec::GetInstance(&other), &StandardMethodCodec::GetInstance());
-}
-
 }  // namespace
 }  // namespace tidvale
