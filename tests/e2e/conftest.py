@@ -14,6 +14,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools"))
 
 from tidvale_client import TidvaleProcess, paths  # noqa: E402
 
+pytest.register_assert_rewrite("support")
 import support  # noqa: E402
 
 

@@ -9,9 +9,36 @@ import subprocess
 import uuid
 from pathlib import Path
 
-from tidvale_client import paths
+from tidvale_client import Int64, paths
 
 FIXED_MTIME = 1_600_000_000  # 2020-09-13, whole seconds so the reply's time can be compared
+
+
+# The junk catalogue's categories, in reply order.
+CATALOGUE = ["temp", "userCache", "userLogs", "systemCache", "trash", "developer", "browsers",
+             "crashReports", "thumbnails", "windowsOld"]
+ITEM_KEYS = {"path", "name", "size", "isDir", "modified", "ext"}
+EVENT_KEYS = {"task", "path", "count", "bytes"}
+
+
+def check_reply_shape(reply):
+    """Everything a scan reply must satisfy whatever the machine holds."""
+    assert set(reply) == {"categories", "total", "count", "cancelled"}
+    assert isinstance(reply["cancelled"], bool)
+    ids = [c["id"] for c in reply["categories"]]
+    assert ids == CATALOGUE[: len(ids)]
+    for cat in reply["categories"]:
+        assert set(cat) == {"id", "size", "items"}
+        sizes = [item["size"] for item in cat["items"]]
+        assert sizes == sorted(sizes, reverse=True), f"{cat['id']} items not largest first"
+        assert cat["size"] == sum(sizes) and all(s > 0 for s in sizes)
+        for item in cat["items"]:
+            assert set(item) == ITEM_KEYS
+            assert type(item["size"]) is Int64 and type(item["modified"]) is Int64
+            assert item["ext"] == "" and isinstance(item["isDir"], bool)
+    assert reply["total"] == sum(c["size"] for c in reply["categories"])
+    assert reply["count"] == sum(len(c["items"]) for c in reply["categories"])
+    assert type(reply["total"]) is Int64 and type(reply["count"]) is Int64
 
 
 def unique_name(prefix: str = "tidvale-e2e") -> str:

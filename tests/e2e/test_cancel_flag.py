@@ -19,7 +19,7 @@ import pytest
 from tidvale_client import NATIVE_CHANNEL, codec, paths
 
 import support
-from test_scan_junk import CATALOGUE, check_reply_shape
+from support import CATALOGUE, check_reply_shape
 
 THUMBNAIL_FILES = 8000
 THROTTLE_SECONDS = 0.12  # progress events closer together than this are dropped

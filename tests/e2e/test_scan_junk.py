@@ -1,5 +1,5 @@
-"""The junk scan: reply shape, what it finds in prepared folders, progress events, cancellation
-and the cancel flag's life across calls."""
+"""The junk scan: reply shape, what it finds in prepared folders, progress events and
+cancellation."""
 
 import os
 
@@ -8,31 +8,7 @@ import pytest
 from tidvale_client import Int64, codec, paths
 
 import support
-
-CATALOGUE = ["temp", "userCache", "userLogs", "systemCache", "trash", "developer", "browsers",
-             "crashReports", "thumbnails", "windowsOld"]
-ITEM_KEYS = {"path", "name", "size", "isDir", "modified", "ext"}
-EVENT_KEYS = {"task", "path", "count", "bytes"}
-
-
-def check_reply_shape(reply):
-    """Everything a scan reply must satisfy whatever the machine holds."""
-    assert set(reply) == {"categories", "total", "count", "cancelled"}
-    assert isinstance(reply["cancelled"], bool)
-    ids = [c["id"] for c in reply["categories"]]
-    assert ids == CATALOGUE[: len(ids)]
-    for cat in reply["categories"]:
-        assert set(cat) == {"id", "size", "items"}
-        sizes = [item["size"] for item in cat["items"]]
-        assert sizes == sorted(sizes, reverse=True), f"{cat['id']} items not largest first"
-        assert cat["size"] == sum(sizes) and all(s > 0 for s in sizes)
-        for item in cat["items"]:
-            assert set(item) == ITEM_KEYS
-            assert type(item["size"]) is Int64 and type(item["modified"]) is Int64
-            assert item["ext"] == "" and isinstance(item["isDir"], bool)
-    assert reply["total"] == sum(c["size"] for c in reply["categories"])
-    assert reply["count"] == sum(len(c["items"]) for c in reply["categories"])
-    assert type(reply["total"]) is Int64 and type(reply["count"]) is Int64
+from support import CATALOGUE, EVENT_KEYS, check_reply_shape
 
 
 def check_events(result, program, start):

@@ -95,7 +95,11 @@ class TidvaleProcess:
         self._reader = threading.Thread(target=self._read_stdout, daemon=True)
         self._reader.start()
         if start_timeout:
-            self.wait_ready(start_timeout)
+            try:
+                self.wait_ready(start_timeout)
+            except ProtocolError:
+                self.close()
+                raise
 
     # ---------------------------------------------------------------------------------------
     # Output side
