@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "service/clock.h"
 #include "win/unique_resource.h"
 
 namespace {
@@ -23,11 +24,7 @@ struct Totals {
 };
 
 double nowSeconds() {
-  LARGE_INTEGER counter;
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceCounter(&counter);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
 }
 
 // `path` ends with a separator; it is restored before returning.

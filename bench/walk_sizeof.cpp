@@ -11,6 +11,7 @@
 
 #include "channels/encodable_value.h"
 #include "scanners/size_of.h"
+#include "service/clock.h"
 #include "service/service_state.h"
 
 namespace {
@@ -18,11 +19,7 @@ namespace {
 constexpr int kDefaultRepetitions = 5;
 
 double nowSeconds() {
-  LARGE_INTEGER counter;
-  LARGE_INTEGER frequency;
-  ::QueryPerformanceCounter(&counter);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
 }
 
 int64_t sizeOfReply(tidvale::ServiceState& state, const std::wstring& root) {
