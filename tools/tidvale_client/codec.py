@@ -14,7 +14,6 @@ from __future__ import annotations
 
 import array
 import functools
-import math
 import struct
 from typing import Any
 
@@ -435,14 +434,3 @@ def decode_envelope(data: bytes, strict: bool = True) -> Any:
     if strict and r.remaining():
         raise CodecError(f"{r.remaining()} trailing bytes after the envelope")
     return out
-
-
-def is_nan_safe_equal(a: Any, b: Any) -> bool:
-    """Deep equality that treats NaN as equal to NaN (for round-trip checks)."""
-    if isinstance(a, float) and isinstance(b, float):
-        return a == b or (math.isnan(a) and math.isnan(b))
-    if isinstance(a, (list, tuple)) and isinstance(b, (list, tuple)):
-        return len(a) == len(b) and all(is_nan_safe_equal(x, y) for x, y in zip(a, b))
-    if isinstance(a, dict) and isinstance(b, dict):
-        return a.keys() == b.keys() and all(is_nan_safe_equal(a[k], b[k]) for k in a)
-    return a == b

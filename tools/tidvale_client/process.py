@@ -27,6 +27,8 @@ EVENTS_CHANNEL = "tidvale/events"
 START_TIMEOUT = 60.0
 CALL_TIMEOUT = 60.0
 EXIT_TIMEOUT = 30.0
+BACKTRACE_TIMEOUT = 60.0
+BACKTRACE_CHARS = 12000
 
 
 class ProtocolError(RuntimeError):
@@ -219,9 +221,30 @@ class TidvaleProcess:
             return len(self.messages)
 
     def wait_reply_raw(self, rid: int, timeout: float = CALL_TIMEOUT) -> bytes:
-        self._wait(lambda: rid in self.replies, timeout, f"the reply to request {rid}")
+        try:
+            self._wait(lambda: rid in self.replies, timeout, f"the reply to request {rid}")
+        except ProtocolError as e:
+            if self.proc.poll() is not None:
+                raise
+            # A reply that never comes is a hang somewhere in the program: show its threads.
+            raise ProtocolError(f"{e}\nthreads of the program:\n{self.thread_backtraces()}") \
+                from None
         with self._cond:
             return self.replies[rid][0]
+
+    def thread_backtraces(self, limit: int = BACKTRACE_CHARS) -> str:
+        """Backtraces of the running program's threads, from Wine's debugger (diagnostics)."""
+        cmd = [str(paths.WINE_RUN), "--root", str(paths.wine_root(self.build_root)), "winedbg",
+               "--command", "bt all"]
+        try:
+            done = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True,
+                                  timeout=BACKTRACE_TIMEOUT)
+        except (OSError, subprocess.TimeoutExpired) as e:
+            return f"(no backtraces: {e})"
+        text = done.stdout.decode("utf-8", "replace")
+        ours = [part for part in text.split("\nBacktracing for thread ")
+                if self.exe.name.lower() in part.splitlines()[0].lower()]
+        return "\n".join("thread " + part for part in ours)[:limit] or "(no backtraces)"
 
     def wait_reply(self, rid: int, timeout: float = CALL_TIMEOUT) -> Any:
         return codec.decode_envelope(self.wait_reply_raw(rid, timeout))
