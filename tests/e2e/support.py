@@ -157,7 +157,8 @@ def prefix_processes(command_part: str) -> set[int]:
         if not entry.name.isdigit():
             continue
         try:
-            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ").decode("utf-8", "replace")
+            cmdline = (entry / "cmdline").read_bytes().replace(b"\0", b" ")
+            cmdline = cmdline.decode("utf-8", "replace")
             environ = (entry / "environ").read_bytes().split(b"\0")
         except OSError:
             continue

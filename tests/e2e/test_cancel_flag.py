@@ -16,7 +16,7 @@ import time
 
 import pytest
 
-from tidvale_client import NATIVE_CHANNEL, codec, paths
+from tidvale_client import NATIVE_CHANNEL, method_codec, paths
 
 import support
 from support import CATALOGUE, check_reply_shape
@@ -61,8 +61,8 @@ def scan_with_calls_in_the_thumbnail_stretch(program, marker, methods):
     start = program.message_count()
     scan = program.call_async("scanJunk")
     program.wait_event(lambda e: isinstance(e, dict) and e.get("path") == marker, start)
-    requests = [(NATIVE_CHANNEL, codec.encode_method_call(m)) for m in methods]
-    requests.append((NATIVE_CHANNEL, codec.encode_method_call("deviceName")))
+    requests = [(NATIVE_CHANNEL, method_codec.encode_method_call(m)) for m in methods]
+    requests.append((NATIVE_CHANNEL, method_codec.encode_method_call("deviceName")))
     ids = program.send_lines(requests)
     program.wait_reply(ids[-1])
     reply = program.wait_reply(scan, timeout=300)

@@ -3,14 +3,14 @@ event channel's listen/cancel protocol, unknown methods, and many calls in fligh
 
 import pytest
 
-from tidvale_client import EVENTS_CHANNEL, NATIVE_CHANNEL, NOT_IMPLEMENTED, codec
+from tidvale_client import EVENTS_CHANNEL, NATIVE_CHANNEL, NOT_IMPLEMENTED, method_codec
 
 INVALID_READ = "Invalid read in StandardCodecByteStreamReader"
 NOT_A_STRING = "Invalid method call; method name is not a string."
 UNABLE_NATIVE = "Unable to construct method call from message on channel tidvale/native"
 UNABLE_EVENTS = "Unable to construct method call from message on channel: tidvale/events"
 UNKNOWN_TYPE = "Unknown type in StandardCodecSerializer::ReadValueOfType: "
-NO_STREAM = codec.encode_error("error", "No active stream to cancel")
+NO_STREAM = method_codec.encode_error("error", "No active stream to cancel")
 
 
 def _stderr_lines_after(prog, offset, last_line):
@@ -35,7 +35,8 @@ UNDECODABLE = [
 ]
 
 
-@pytest.mark.parametrize("name,channel,data,lines,absent", UNDECODABLE, ids=[u[0] for u in UNDECODABLE])
+@pytest.mark.parametrize("name,channel,data,lines,absent", UNDECODABLE,
+                         ids=[u[0] for u in UNDECODABLE])
 def test_undecodable_messages_get_an_empty_reply_and_diagnostics(program, name, channel, data,
                                                                  lines, absent):
     offset = program.stderr_size()
@@ -62,27 +63,27 @@ def test_truncated_name_is_zero_filled_and_dispatched_as_an_unknown_method(progr
 def test_event_channel_listen_and_cancel_protocol(start_program):
     prog = start_program()
     # Stop listening before any listen: the exact error envelope.
-    rid = prog.send_raw(EVENTS_CHANNEL, codec.encode_method_call("cancel"))
+    rid = prog.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("cancel"))
     assert prog.wait_reply_raw(rid) == NO_STREAM
     # Another method name on the event channel: empty reply.
-    rid = prog.send_raw(EVENTS_CHANNEL, codec.encode_method_call("pause"))
+    rid = prog.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("pause"))
     assert prog.wait_reply_raw(rid) == b""
     # Listening twice keeps one sink: the scan's one forced final event arrives once.
     for _ in range(2):
-        rid = prog.send_raw(EVENTS_CHANNEL, codec.encode_method_call("listen", {"a": 1}))
-        assert prog.wait_reply_raw(rid) == codec.encode_success(None)
+        rid = prog.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("listen", {"a": 1}))
+        assert prog.wait_reply_raw(rid) == method_codec.encode_success(None)
     result = prog.call("scanJunk")
     finals = [e for e in result.events if isinstance(e, dict) and e.get("path") == ""]
     assert len(finals) == 1, result.events
     # The event channel's cancel does not touch the cancel flag of operations.
     assert result.reply["cancelled"] is False
-    rid = prog.send_raw(EVENTS_CHANNEL, codec.encode_method_call("cancel"))
-    assert prog.wait_reply_raw(rid) == codec.encode_success(None)
+    rid = prog.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("cancel"))
+    assert prog.wait_reply_raw(rid) == method_codec.encode_success(None)
     assert prog.call("cancel").reply is True
     after = prog.call("scanJunk")
     assert after.reply["cancelled"] is False, "the scan clears the cancel flag when it starts"
     assert after.events == [], "no events after the listener cancelled"
-    rid = prog.send_raw(EVENTS_CHANNEL, codec.encode_method_call("cancel"))
+    rid = prog.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("cancel"))
     assert prog.wait_reply_raw(rid) == NO_STREAM
 
 
@@ -107,11 +108,13 @@ def test_many_background_calls_are_each_answered_once_with_their_own_reply(progr
     requests, expected = [], []
     for i in range(CONCURRENT_CALLS):
         if i % 5 == 4:
-            requests.append((NATIVE_CHANNEL, codec.encode_method_call(f"e2eUnknown{i}", {"i": i})))
+            call = method_codec.encode_method_call(f"e2eUnknown{i}", {"i": i})
+            requests.append((NATIVE_CHANNEL, call))
             expected.append(NOT_IMPLEMENTED)
         else:
             win, total = folders[i % FOLDERS]
-            requests.append((NATIVE_CHANNEL, codec.encode_method_call("sizeOf", {"path": win})))
+            call = method_codec.encode_method_call("sizeOf", {"path": win})
+            requests.append((NATIVE_CHANNEL, call))
             expected.append({"size": total})
     ids = program.send_lines(requests)
     try:

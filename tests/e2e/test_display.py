@@ -5,7 +5,7 @@ import json
 
 import pytest
 
-from tidvale_client import cli, codec, display
+from tidvale_client import cli, codec, display, method_codec
 
 
 @pytest.mark.parametrize("n,text", [
@@ -69,9 +69,9 @@ def test_reply_values_become_json():
 @pytest.mark.parametrize("reply,summary,code,stdout", [
     ({"size": 3}, False, cli.EXIT_OK, {"size": 3}),
     (None, False, cli.EXIT_OK, None),
-    (codec.MethodError("error", "bad", None), False, cli.EXIT_ERROR_REPLY,
+    (method_codec.MethodError("error", "bad", None), False, cli.EXIT_ERROR_REPLY,
      {"error": {"code": "error", "message": "bad", "details": None}}),
-    (codec.NOT_IMPLEMENTED, False, cli.EXIT_NOT_IMPLEMENTED, ""),
+    (method_codec.NOT_IMPLEMENTED, False, cli.EXIT_NOT_IMPLEMENTED, ""),
 ])
 def test_print_reply_outcomes(reply, summary, code, stdout, capsys):
     import sys

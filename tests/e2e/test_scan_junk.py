@@ -5,7 +5,7 @@ import os
 
 import pytest
 
-from tidvale_client import Int64, codec, paths
+from tidvale_client import Int64, method_codec, paths
 
 import support
 from support import CATALOGUE, EVENT_KEYS, check_reply_shape
@@ -19,7 +19,7 @@ def check_events(result, program, start):
     for event, data in zip(events, raw):
         assert set(event) == EVENT_KEYS and event["task"] == "junk"
         assert type(event["count"]) is Int64 and type(event["bytes"]) is Int64
-        assert codec.encode_success(event) == data  # keys in order, exact types
+        assert method_codec.encode_success(event) == data  # keys in order, exact types
     counts = [(e["count"], e["bytes"]) for e in events]
     assert counts == sorted(counts)
     final = events[-1]

@@ -10,7 +10,7 @@ import threading
 from pathlib import Path
 from typing import Any, TextIO
 
-from . import codec, display, paths
+from . import codec, display, method_codec, paths
 from .process import ProtocolError, TidvaleProcess
 
 EXIT_OK = 0
@@ -68,7 +68,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                    help='for "scanJunk": print a readable summary instead of JSON')
     p.add_argument("--overview", action="store_true",
                    help="show device id, computer name and home folder, then scan for junk")
-    p.add_argument("--build-root", help="build folder (default: $TIDVALE_BUILD_ROOT or <repo>/build)")
+    p.add_argument("--build-root",
+                   help="build folder (default: $TIDVALE_BUILD_ROOT or <repo>/build)")
     p.add_argument("--timeout", type=float, default=DEFAULT_TIMEOUT,
                    help="seconds to wait for the reply (default %(default)s)")
     ns = p.parse_args(argv)
@@ -86,10 +87,10 @@ def parse_json_args(text: str | None) -> Any:
 
 
 def print_reply(reply: Any, method: str, summary: bool, out: TextIO, err: TextIO) -> int:
-    if reply is codec.NOT_IMPLEMENTED:
+    if reply is method_codec.NOT_IMPLEMENTED:
         err.write(f"tidvale-call: {method} is not implemented (empty reply)\n")
         return EXIT_NOT_IMPLEMENTED
-    if isinstance(reply, codec.MethodError):
+    if isinstance(reply, method_codec.MethodError):
         out.write(json.dumps(display.to_json(reply), ensure_ascii=False, indent=2) + "\n")
         return EXIT_ERROR_REPLY
     if summary:
@@ -134,7 +135,10 @@ def main(argv: list[str] | None = None) -> int:
         return EXIT_FAILURE
     try:
         prog.listen()
-        code = run_overview(prog, ns, progress) if ns.overview else run_call(prog, ns, args, progress)
+        if ns.overview:
+            code = run_overview(prog, ns, progress)
+        else:
+            code = run_call(prog, ns, args, progress)
     except (ProtocolError, codec.CodecError, ValueError) as e:
         progress.finish()
         sys.stderr.write(f"tidvale-call: {e}\n")

@@ -1,4 +1,4 @@
-"""Standard message codec and standard method codec, written independently of the C++ side.
+"""Standard message codec, written independently of the C++ side.
 
 Value model on the Python side:
   None, bool, int (32-bit when it fits, else 64-bit; wrap in Int32/Int64 to force a width),
@@ -38,9 +38,6 @@ SIZE_16_MARK = 254
 SIZE_32_MARK = 255
 MAX_ONE_BYTE_SIZE = 253
 MAX_16_BIT_SIZE = 0xFFFF
-
-ENVELOPE_SUCCESS = 0
-ENVELOPE_ERROR = 1
 
 INT32_MIN, INT32_MAX = -(2**31), 2**31 - 1
 INT64_MIN, INT64_MAX = -(2**63), 2**63 - 1
@@ -340,97 +337,3 @@ def decode_value(data: bytes, strict: bool = True) -> Any:
     if strict and r.remaining():
         raise CodecError(f"{r.remaining()} trailing bytes after the value")
     return v
-
-
-# --------------------------------------------------------------------------------------------
-# Method codec
-
-
-class _NotImplementedReply:
-    """The empty reply: the receiver has no handler for the method."""
-
-    _instance = None
-
-    def __new__(cls):
-        if cls._instance is None:
-            cls._instance = super().__new__(cls)
-        return cls._instance
-
-    def __repr__(self) -> str:
-        return "NOT_IMPLEMENTED"
-
-    def __bool__(self) -> bool:
-        return False
-
-
-NOT_IMPLEMENTED = _NotImplementedReply()
-
-
-class MethodError(Exception):
-    """An error envelope: code, message ("" when sent as null) and details (None when absent)."""
-
-    def __init__(self, code: str, message: str = "", details: Any = None) -> None:
-        super().__init__(code, message, details)
-        self.code, self.message, self.details = code, message, details
-
-    def __eq__(self, other: object) -> bool:
-        return isinstance(other, MethodError) and self.args == other.args
-
-    def __hash__(self) -> int:
-        return hash((self.code, self.message))
-
-    def __repr__(self) -> str:
-        return f"MethodError({self.code!r}, {self.message!r}, {self.details!r})"
-
-
-def encode_method_call(method: str, args: Any = None) -> bytes:
-    w = _Writer()
-    _write_value(w, method)
-    _write_value(w, args)
-    return bytes(w.buf)
-
-
-def decode_method_call(data: bytes) -> tuple[str, Any]:
-    r = _Reader(data)
-    name = _read_value(r)
-    if not isinstance(name, str):
-        raise CodecError("method name is not a string")
-    return name, _read_value(r)
-
-
-def encode_success(value: Any = None) -> bytes:
-    w = _Writer()
-    w.byte(ENVELOPE_SUCCESS)
-    _write_value(w, value)
-    return bytes(w.buf)
-
-
-def encode_error(code: str, message: str = "", details: Any = None) -> bytes:
-    w = _Writer()
-    w.byte(ENVELOPE_ERROR)
-    _write_value(w, code)
-    _write_value(w, message if message else None)
-    _write_value(w, details)
-    return bytes(w.buf)
-
-
-def decode_envelope(data: bytes, strict: bool = True) -> Any:
-    """A reply or event: the success value, a MethodError, or NOT_IMPLEMENTED for no bytes."""
-    if not data:
-        return NOT_IMPLEMENTED
-    r = _Reader(data, 0)
-    kind = r.byte()
-    if kind == ENVELOPE_SUCCESS:
-        out = _read_value(r)
-    elif kind == ENVELOPE_ERROR:
-        code = _read_value(r)
-        message = _read_value(r)
-        details = _read_value(r)
-        if not isinstance(code, str) or not (message is None or isinstance(message, str)):
-            raise CodecError("error envelope with a non-string code or message")
-        out = MethodError(code, message or "", details)
-    else:
-        raise CodecError(f"unknown envelope byte {kind}")
-    if strict and r.remaining():
-        raise CodecError(f"{r.remaining()} trailing bytes after the envelope")
-    return out

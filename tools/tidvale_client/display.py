@@ -8,7 +8,7 @@ import base64
 import math
 from typing import Any
 
-from . import codec
+from . import method_codec
 
 BYTE_UNITS = ("B", "KiB", "MiB", "GiB", "TiB", "PiB", "EiB")
 ELLIPSIS = "…"
@@ -97,7 +97,7 @@ def to_json(value: Any) -> Any:
         return {(k if isinstance(k, str) else _key_text(k)): to_json(v) for k, v in value.items()}
     if isinstance(value, float) and not math.isfinite(value):
         return repr(value)
-    if isinstance(value, codec.MethodError):
+    if isinstance(value, method_codec.MethodError):
         return {"error": {"code": value.code, "message": value.message,
                           "details": to_json(value.details)}}
     if isinstance(value, int) and not isinstance(value, bool):

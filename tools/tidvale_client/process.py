@@ -19,7 +19,7 @@ from dataclasses import dataclass, field
 from pathlib import Path
 from typing import Any, Callable
 
-from . import codec, paths
+from . import codec, method_codec, paths
 
 NATIVE_CHANNEL = "tidvale/native"
 EVENTS_CHANNEL = "tidvale/events"
@@ -150,7 +150,7 @@ class TidvaleProcess:
             self._cond.notify_all()
         if event_value is not None:
             try:
-                self.on_event(codec.decode_envelope(event_value))  # type: ignore[misc]
+                self.on_event(method_codec.decode_envelope(event_value))  # type: ignore[misc]
             except codec.CodecError:
                 pass
 
@@ -247,33 +247,33 @@ class TidvaleProcess:
         return "\n".join("thread " + part for part in ours)[:limit] or "(no backtraces)"
 
     def wait_reply(self, rid: int, timeout: float = CALL_TIMEOUT) -> Any:
-        return codec.decode_envelope(self.wait_reply_raw(rid, timeout))
+        return method_codec.decode_envelope(self.wait_reply_raw(rid, timeout))
 
     def events_between(self, start: int, end: int | None = None) -> list:
         """Decoded event-channel messages with index in [start, end)."""
         with self._cond:
             msgs = self.messages[start:end]
-        return [codec.decode_envelope(m.data) for m in msgs if m.channel == EVENTS_CHANNEL]
+        return [method_codec.decode_envelope(m.data) for m in msgs if m.channel == EVENTS_CHANNEL]
 
     def call(self, method: str, args: Any = None, timeout: float = CALL_TIMEOUT) -> CallResult:
         """Calls a method on the native channel and waits for its reply."""
         start = self.message_count()
-        rid = self.send_raw(NATIVE_CHANNEL, codec.encode_method_call(method, args))
+        rid = self.send_raw(NATIVE_CHANNEL, method_codec.encode_method_call(method, args))
         raw = self.wait_reply_raw(rid, timeout)
         with self._cond:
             # Lines are handled in order, so every message before the reply is already recorded.
             end = len(self.messages)
-        return CallResult(codec.decode_envelope(raw), self.events_between(start, end), raw)
+        return CallResult(method_codec.decode_envelope(raw), self.events_between(start, end), raw)
 
     def call_async(self, method: str, args: Any = None) -> int:
-        return self.send_raw(NATIVE_CHANNEL, codec.encode_method_call(method, args))
+        return self.send_raw(NATIVE_CHANNEL, method_codec.encode_method_call(method, args))
 
     def listen(self, timeout: float = CALL_TIMEOUT) -> Any:
-        rid = self.send_raw(EVENTS_CHANNEL, codec.encode_method_call("listen"))
+        rid = self.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("listen"))
         return self.wait_reply(rid, timeout)
 
     def cancel_listen(self, timeout: float = CALL_TIMEOUT) -> Any:
-        rid = self.send_raw(EVENTS_CHANNEL, codec.encode_method_call("cancel"))
+        rid = self.send_raw(EVENTS_CHANNEL, method_codec.encode_method_call("cancel"))
         return self.wait_reply(rid, timeout)
 
     def wait_event(self, predicate: Callable[[Any], bool], start: int = 0,
@@ -284,7 +284,7 @@ class TidvaleProcess:
         def check() -> bool:
             for m in self.messages[start:]:
                 if m.channel == EVENTS_CHANNEL and m.data:
-                    value = codec.decode_envelope(m.data)
+                    value = method_codec.decode_envelope(m.data)
                     if predicate(value):
                         found.append(value)
                         return True
