@@ -28,6 +28,7 @@ START_TIMEOUT = 60.0
 CALL_TIMEOUT = 60.0
 EXIT_TIMEOUT = 30.0
 BACKTRACE_TIMEOUT = 60.0
+CRASH_REPORT_TIMEOUT = 15.0
 BACKTRACE_CHARS = 12000
 
 
@@ -174,9 +175,16 @@ class TidvaleProcess:
                         + self.stderr_text()[-2000:])
                 if self.stdout_closed and not predicate():
                     raise ProtocolError(
-                        f"program output ended while waiting for {what}; stderr:\n"
-                        + self.stderr_text()[-4000:])
+                        f"program output ended while waiting for {what}; exit code "
+                        f"{self._exit_code_soon()}; stderr:\n" + self.stderr_text()[-6000:])
                 self._cond.wait(min(left, 0.5))
+
+    def _exit_code_soon(self) -> int | None:
+        # After a crash Wine's debugger writes its backtrace before the process ends.
+        try:
+            return self.proc.wait(CRASH_REPORT_TIMEOUT)
+        except subprocess.TimeoutExpired:
+            return None
 
     def wait_ready(self, timeout: float = START_TIMEOUT) -> None:
         self._wait(lambda: self.ready, timeout, "the ready line")
