@@ -3,12 +3,8 @@
 # baseline measured in the same run.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
-export TIDVALE_BUILD_ROOT=$build_root
-"$repo/scripts/setup.sh" "$build_root"
 source "$repo/scripts/build-lib.sh"
+"$repo/scripts/setup.sh" "$build_root"
 build_preset windows >/dev/null
 
 echo "== codec: encode and decode of a 10,000-item reply"

@@ -8,13 +8,9 @@
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
-export TIDVALE_BUILD_ROOT=$build_root
+source "$repo/scripts/build-lib.sh"
 
 "$repo/scripts/setup.sh" "$build_root"
-source "$repo/scripts/build-lib.sh"
 
 # The build is incremental, so an up-to-date tree costs only ninja's check. Its output goes to a
 # log so that standard output carries only the client's answer.

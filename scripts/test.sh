@@ -6,14 +6,10 @@
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build), TIDVALE_FUZZ_SECONDS (default 20).
 set -uo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
-export TIDVALE_BUILD_ROOT=$build_root
+source "$repo/scripts/build-lib.sh"
 fuzz_seconds=${TIDVALE_FUZZ_SECONDS:-20}
 
 "$repo/scripts/setup.sh" "$build_root" || exit 1
-source "$repo/scripts/build-lib.sh"
 
 failed=()
 step() {
