@@ -1,8 +1,12 @@
 #include "service/background_call.h"
 
+#include <windows.h>
+
+#include <process.h>
+
+#include <cerrno>
+#include <cstring>
 #include <exception>
-#include <system_error>
-#include <thread>
 
 #include "service/cancel_keeping_methods.h"
 #include "service/dispatcher.h"
@@ -11,6 +15,11 @@
 
 namespace tidvale {
 namespace {
+
+unsigned __stdcall backgroundThreadMain(void* parameter) {
+  runBackgroundCall(std::unique_ptr<BackgroundCall>(static_cast<BackgroundCall*>(parameter)));
+  return 0;
+}
 
 void deliverResult(std::shared_ptr<MethodResult> result, BackgroundReply reply) {
   postToPlatformThread([result = std::move(result), reply = std::move(reply)] {
@@ -35,11 +44,17 @@ void startBackgroundCall(ServiceState& state, const std::string& method,
   const auto* map = arguments ? std::get_if<EncodableMap>(arguments) : nullptr;
   auto call = std::make_unique<BackgroundCall>(
       BackgroundCall{&state, method, map ? *map : EncodableMap{}, result});
-  try {
-    std::thread(runBackgroundCall, std::move(call)).detach();
-  } catch (const std::system_error& error) {
-    result->Error("threadUnavailable", error.what());
+  // The CRT's thread start rather than std::thread: the POSIX-thread layer under std::thread can,
+  // when a thread is detached before it has started, start a different call's thread body twice
+  // and this one never (seen under load with many calls at once).
+  const uintptr_t thread =
+      ::_beginthreadex(nullptr, 0, backgroundThreadMain, call.get(), 0, nullptr);
+  if (thread == 0) {
+    result->Error("threadUnavailable", std::strerror(errno));
+    return;
   }
+  call.release();                                                // the thread owns it now
+  win::UniqueHandle detached(reinterpret_cast<HANDLE>(thread));  // closing the handle detaches
 }
 
 void runBackgroundCall(std::unique_ptr<BackgroundCall> call) {

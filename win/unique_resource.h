@@ -7,7 +7,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <mutex>
 #include <utility>
 
 namespace tidvale::win {
@@ -111,30 +110,19 @@ class ComPtr {
 };
 
 // Balances a successful CoInitializeEx on the current thread.
-// Entering and leaving apartments is serialised process-wide: under Wine, threads that enter and
-// leave apartments at the same moment as another thread starts can leave the new thread stuck
-// before it runs (seen with 50 background calls at once). The lock costs microseconds per call.
 class ComApartment {
  public:
-  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED) {
-    std::lock_guard<std::mutex> guard(transitionLock());
-    initialised_ = SUCCEEDED(::CoInitializeEx(nullptr, model));
-  }
+  explicit ComApartment(DWORD model = COINIT_APARTMENTTHREADED)
+      : initialised_(SUCCEEDED(::CoInitializeEx(nullptr, model))) {}
   ComApartment(const ComApartment&) = delete;
   ComApartment& operator=(const ComApartment&) = delete;
   ~ComApartment() {
-    if (!initialised_) return;
-    std::lock_guard<std::mutex> guard(transitionLock());
-    ::CoUninitialize();
+    if (initialised_) ::CoUninitialize();
   }
   bool initialised() const { return initialised_; }
 
  private:
-  static std::mutex& transitionLock() {
-    static std::mutex lock;
-    return lock;
-  }
-  bool initialised_ = false;
+  bool initialised_;
 };
 
 }  // namespace tidvale::win
