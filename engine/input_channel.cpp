@@ -2,10 +2,10 @@
 
 #include <deque>
 #include <mutex>
-#include <thread>
 
 #include "engine/line_output.h"
 #include "engine/line_splitter.h"
+#include "win/detached_thread.h"
 
 namespace tidvale::engine {
 namespace {
@@ -94,7 +94,7 @@ void startStandardInputReader() {
   // A program started without any standard input is not being driven: it runs until closed.
   const HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
   if (input == nullptr || input == INVALID_HANDLE_VALUE) return;
-  std::thread(readStandardInput, input).detach();
+  win::startDetachedThread([input] { readStandardInput(input); });
 }
 
 void detachInputTarget(HWND view) {

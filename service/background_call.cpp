@@ -1,9 +1,5 @@
 #include "service/background_call.h"
 
-#include <windows.h>
-
-#include <process.h>
-
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -11,15 +7,11 @@
 #include "service/cancel_keeping_methods.h"
 #include "service/dispatcher.h"
 #include "service/method_table.h"
+#include "win/detached_thread.h"
 #include "win/unique_resource.h"
 
 namespace tidvale {
 namespace {
-
-unsigned __stdcall backgroundThreadMain(void* parameter) {
-  runBackgroundCall(std::unique_ptr<BackgroundCall>(static_cast<BackgroundCall*>(parameter)));
-  return 0;
-}
 
 void deliverResult(std::shared_ptr<MethodResult> result, BackgroundReply reply) {
   postToPlatformThread([result = std::move(result), reply = std::move(reply)] {
@@ -44,17 +36,10 @@ void startBackgroundCall(ServiceState& state, const std::string& method,
   const auto* map = arguments ? std::get_if<EncodableMap>(arguments) : nullptr;
   auto call = std::make_unique<BackgroundCall>(
       BackgroundCall{&state, method, map ? *map : EncodableMap{}, result});
-  // The CRT's thread start rather than std::thread: the POSIX-thread layer under std::thread can,
-  // when a thread is detached before it has started, start a different call's thread body twice
-  // and this one never (seen under load with many calls at once).
-  const uintptr_t thread =
-      ::_beginthreadex(nullptr, 0, backgroundThreadMain, call.get(), 0, nullptr);
-  if (thread == 0) {
+  if (!win::startDetachedThread(
+          [call = std::move(call)]() mutable { runBackgroundCall(std::move(call)); })) {
     result->Error("threadUnavailable", std::strerror(errno));
-    return;
   }
-  call.release();                                                // the thread owns it now
-  win::UniqueHandle detached(reinterpret_cast<HANDLE>(thread));  // closing the handle detaches
 }
 
 void runBackgroundCall(std::unique_ptr<BackgroundCall> call) {
