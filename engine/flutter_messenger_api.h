@@ -40,12 +40,9 @@ TIDVALE_ENGINE_API bool FlutterDesktopMessengerSend(FlutterDesktopMessengerRef m
                                                     size_t message_size);
 // Sends a message; `reply` runs once with the answer. Returns false when the engine refuses it,
 // in which case `reply` never runs.
-TIDVALE_ENGINE_API bool FlutterDesktopMessengerSendWithReply(FlutterDesktopMessengerRef messenger,
-                                                             const char* channel,
-                                                             const uint8_t* message,
-                                                             size_t message_size,
-                                                             FlutterDesktopBinaryReply reply,
-                                                             void* user_data);
+TIDVALE_ENGINE_API bool FlutterDesktopMessengerSendWithReply(
+    FlutterDesktopMessengerRef messenger, const char* channel, const uint8_t* message,
+    size_t message_size, FlutterDesktopBinaryReply reply, void* user_data);
 TIDVALE_ENGINE_API void FlutterDesktopMessengerSendResponse(
     FlutterDesktopMessengerRef messenger, const FlutterDesktopMessageResponseHandle* handle,
     const uint8_t* data, size_t data_length);
