@@ -5,5 +5,5 @@ target_link_libraries(walk_sizeof_bench PRIVATE tidvale_scanners tidvale_warning
 target_link_options(walk_sizeof_bench PRIVATE -municode)
 
 add_executable(walk_raw_bench ${CMAKE_CURRENT_LIST_DIR}/walk_raw.cpp)
-target_link_libraries(walk_raw_bench PRIVATE tidvale_service_core tidvale_warnings)
+target_link_libraries(walk_raw_bench PRIVATE tidvale_core tidvale_warnings)
 target_link_options(walk_raw_bench PRIVATE -municode)

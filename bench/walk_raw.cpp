@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "service/clock.h"
+#include "core/clock.h"
 #include "win/unique_resource.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "channels/encodable_value.h"
+#include "core/clock.h"
+#include "core/service_state.h"
 #include "scanners/size_of.h"
-#include "service/clock.h"
-#include "service/service_state.h"
 
 namespace {
 

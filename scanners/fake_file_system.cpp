@@ -4,8 +4,8 @@
 #include <string_view>
 #include <utility>
 
+#include "core/lower_case.h"
 #include "scanners/path_text.h"
-#include "service/lower_case.h"
 
 namespace tidvale::fs {
 namespace {
@@ -70,10 +70,7 @@ struct FakeFileSystem::Node {
   std::vector<std::unique_ptr<Node>> children;
 
   bool isFolder() const { return (attributes & kAttributeDirectory) != 0; }
-  bool isLink() const {
-    const EntryKind kind = classifyEntry(attributes, reparseTag);
-    return kind == EntryKind::Symlink || kind == EntryKind::Junction;
-  }
+  bool isLink() const { return fs::isLink(classifyEntry(attributes, reparseTag)); }
   Node* child(const std::wstring& childName) const {
     const std::wstring key = toLowerUnits(childName);
     for (const auto& node : children) {

@@ -94,16 +94,29 @@ class FileSystem {
   virtual FsError setAttributes(const std::wstring& path, uint32_t attributes) = 0;
 };
 
-// How walks treat an entry, from its own attributes and reparse tag. A reparse point with a tag
-// other than the two link tags is a plain file or folder by its folder attribute.
-enum class EntryKind { File, Folder, Symlink, Junction };
+// How walks and removals treat an entry, from its own attributes and reparse tag. Symbolic links
+// and junctions are links; so is any reparse point whose tag marks it as standing for another
+// name (the name-surrogate bit: WSL and container links and the like), and one whose tag is 0 or
+// could not be read (Wine lists a Linux folder symlink so). A link is never entered and is
+// removed as itself. A reparse point with any other tag (a cloud placeholder, a deduplicated
+// file) is a plain file or folder by its folder attribute.
+enum class EntryKind { File, Folder, Symlink, Junction, OtherLink };
+
+inline constexpr uint32_t kReparseTagNameSurrogateBit = 0x20000000;  // IsReparseTagNameSurrogate
 
 constexpr EntryKind classifyEntry(uint32_t attributes, uint32_t reparseTag) {
   if ((attributes & kAttributeReparsePoint) != 0) {
     if (reparseTag == kReparseTagSymlink) return EntryKind::Symlink;
     if (reparseTag == kReparseTagMountPoint) return EntryKind::Junction;
+    if (reparseTag == 0 || (reparseTag & kReparseTagNameSurrogateBit) != 0) {
+      return EntryKind::OtherLink;
+    }
   }
   return (attributes & kAttributeDirectory) != 0 ? EntryKind::Folder : EntryKind::File;
+}
+
+constexpr bool isLink(EntryKind kind) {
+  return kind == EntryKind::Symlink || kind == EntryKind::Junction || kind == EntryKind::OtherLink;
 }
 
 }  // namespace tidvale::fs

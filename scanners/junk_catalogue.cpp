@@ -2,8 +2,8 @@
 
 #include <span>
 
+#include "core/lower_case.h"
 #include "scanners/path_text.h"
-#include "service/lower_case.h"
 
 namespace tidvale {
 namespace {

@@ -2,7 +2,7 @@
 // The method "scanJunk": the junk catalogue scanned on this machine.
 
 #include "channels/encodable_value.h"
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

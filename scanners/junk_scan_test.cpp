@@ -12,10 +12,10 @@
 #include <string>
 
 #include "channels/event_sink.h"
+#include "core/dispatcher.h"
+#include "core/recording_channels_test_support.h"
 #include "scanners/junk_reply_test_support.h"
 #include "scanners/test_paths_win.h"
-#include "service/dispatcher.h"
-#include "service/recording_channels_test_support.h"
 #include "win/known_folder.h"
 #include "win/text.h"
 #include "win/unique_resource.h"

@@ -5,11 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/lower_case.h"
+#include "core/progress.h"
 #include "scanners/path_text.h"
 #include "scanners/path_walks.h"
 #include "scanners/scan_item.h"
-#include "service/lower_case.h"
-#include "service/progress.h"
 
 namespace tidvale {
 namespace {
@@ -175,7 +175,7 @@ class JunkScanRun {
   // The listing's attributes answer for everything but links, which are asked where they lead.
   bool isFolderFollowingLinks(const std::wstring& path, const fs::DirEntry& entry) {
     const fs::EntryKind kind = fs::classifyEntry(entry.attributes, entry.reparseTag);
-    if (kind == fs::EntryKind::Symlink || kind == fs::EntryKind::Junction) {
+    if (fs::isLink(kind)) {
       return fs_.status(path, /*followLinks=*/true).isFolder();
     }
     return kind == fs::EntryKind::Folder;

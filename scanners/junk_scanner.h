@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "channels/encodable_value.h"
+#include "core/service_state.h"
 #include "scanners/file_system.h"
 #include "scanners/junk_catalogue.h"
-#include "service/service_state.h"
 
 namespace tidvale {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "channels/event_sink.h"
+#include "core/dispatcher.h"
+#include "core/recording_channels_test_support.h"
 #include "scanners/fake_file_system.h"
 #include "scanners/junk_reply_test_support.h"
 #include "scanners/path_walks.h"
-#include "service/dispatcher.h"
-#include "service/recording_channels_test_support.h"
 
 namespace tidvale {
 namespace {

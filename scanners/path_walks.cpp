@@ -1,7 +1,7 @@
 #include "scanners/path_walks.h"
 
+#include "core/lower_case.h"
 #include "scanners/walker.h"
-#include "service/lower_case.h"
 
 namespace tidvale {
 namespace {
@@ -31,6 +31,7 @@ int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
   switch (fs::classifyEntry(status.attributes, status.reparseTag)) {
     case fs::EntryKind::Symlink:
     case fs::EntryKind::Junction:
+    case fs::EntryKind::OtherLink:
       return 0;
     case fs::EntryKind::File:
       return followedFileSize(fileSystem, path);
@@ -56,6 +57,7 @@ void walkFiles(fs::FileSystem& fileSystem, const std::wstring& root,
     switch (item.kind) {
       case fs::EntryKind::Symlink:
       case fs::EntryKind::Junction:
+      case fs::EntryKind::OtherLink:
         return false;
       case fs::EntryKind::Folder:
         return skipped.count(toLowerUnits(item.entry.name)) == 0;

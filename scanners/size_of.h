@@ -4,7 +4,7 @@
 #include <string>
 
 #include "channels/encodable_value.h"
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/service_state.h"
 #include "scanners/path_walks.h"
-#include "service/service_state.h"
 
 namespace tidvale {
 

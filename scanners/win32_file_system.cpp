@@ -182,8 +182,8 @@ class Win32FileSystem final : public FileSystem {
     FileStatus status{StatusOutcome::Found, data.dwFileAttributes};
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
       if (followLinks) return followedStatus(target);
-      // Without the tag a link could pass for a folder and be entered: fail instead.
-      if (!readReparseTag(target, status.reparseTag)) return FileStatus{StatusOutcome::Failed};
+      // A tag that cannot be read stays 0, which classifies the entry as a link: never entered.
+      if (!readReparseTag(target, status.reparseTag)) status.reparseTag = 0;
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       status.size = combine(data.nFileSizeHigh, data.nFileSizeLow);

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "core/dispatcher.h"
 #include "service/cancel_keeping_methods.h"
-#include "service/dispatcher.h"
 #include "service/method_table.h"
 #include "win/detached_thread.h"
 #include "win/unique_resource.h"

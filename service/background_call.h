@@ -7,7 +7,7 @@
 
 #include "channels/encodable_value.h"
 #include "channels/method_result.h"
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

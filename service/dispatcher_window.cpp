@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "service/dispatcher.h"
+#include "core/dispatcher.h"
 
 namespace tidvale {
 namespace {

@@ -5,8 +5,8 @@
 #include <chrono>
 #include <thread>
 
-#include "service/dispatcher.h"
-#include "service/recording_channels_test_support.h"
+#include "core/dispatcher.h"
+#include "core/recording_channels_test_support.h"
 
 namespace tidvale {
 namespace {

@@ -9,10 +9,10 @@
 #include "channels/event_channel.h"
 #include "channels/method_channel.h"
 #include "channels/standard_method_codec.h"
+#include "core/event_stream.h"
+#include "core/service_state.h"
 #include "service/dispatcher_window.h"
-#include "service/event_stream.h"
 #include "service/method_call_handler.h"
-#include "service/service_state.h"
 
 namespace tidvale {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "channels/method_call.h"
 #include "channels/method_result.h"
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

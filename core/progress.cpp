@@ -1,10 +1,10 @@
-#include "service/progress.h"
+#include "core/progress.h"
 
 #include <utility>
 
 #include "channels/encodable_value.h"
 #include "channels/event_sink.h"
-#include "service/dispatcher.h"
+#include "core/dispatcher.h"
 
 namespace tidvale {
 

@@ -1,6 +1,6 @@
 #include <chrono>
 
-#include "service/clock.h"
+#include "core/clock.h"
 
 namespace tidvale {
 

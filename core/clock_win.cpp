@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "service/clock.h"
+#include "core/clock.h"
 
 namespace tidvale {
 

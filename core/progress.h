@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "channels/stream_handler.h"
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 namespace tidvale {
 

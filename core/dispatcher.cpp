@@ -1,4 +1,4 @@
-#include "service/dispatcher.h"
+#include "core/dispatcher.h"
 
 #include <utility>
 

@@ -1,7 +1,7 @@
-#include "service/service_state.h"
+#include "core/service_state.h"
 
 #include "channels/event_sink.h"
-#include "service/clock.h"
+#include "core/clock.h"
 
 namespace tidvale {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The process-wide hand-over to the platform thread.
 
-#include "service/dispatch_queue.h"
+#include "core/dispatch_queue.h"
 
 namespace tidvale {
 

@@ -1,4 +1,4 @@
-#include "service/dispatch_queue.h"
+#include "core/dispatch_queue.h"
 
 #include <utility>
 

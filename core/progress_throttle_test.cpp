@@ -1,4 +1,4 @@
-#include "service/progress_throttle.h"
+#include "core/progress_throttle.h"
 
 #include <gtest/gtest.h>
 

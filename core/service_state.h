@@ -5,7 +5,7 @@
 #include <atomic>
 #include <memory>
 
-#include "service/progress_throttle.h"
+#include "core/progress_throttle.h"
 
 namespace tidvale {
 

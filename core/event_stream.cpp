@@ -1,4 +1,4 @@
-#include "service/event_stream.h"
+#include "core/event_stream.h"
 
 #include "channels/event_sink.h"
 

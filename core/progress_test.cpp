@@ -1,10 +1,10 @@
-#include "service/progress.h"
+#include "core/progress.h"
 
 #include <gtest/gtest.h>
 
-#include "service/dispatcher.h"
-#include "service/event_stream.h"
-#include "service/recording_channels_test_support.h"
+#include "core/dispatcher.h"
+#include "core/event_stream.h"
+#include "core/recording_channels_test_support.h"
 
 namespace tidvale {
 namespace {
