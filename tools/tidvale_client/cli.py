@@ -10,7 +10,7 @@ import threading
 from pathlib import Path
 from typing import Any, TextIO
 
-from . import codec, display, method_codec, paths
+from . import codec, display, method_codec, paths, summaries
 from .process import ProtocolError, TidvaleProcess
 
 EXIT_OK = 0
@@ -65,7 +65,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     p.add_argument("method", nargs="?", help='method name, e.g. "scanJunk"')
     p.add_argument("args", nargs="?", help='arguments as JSON, e.g. \'{"path": "C:\\\\"}\'')
     p.add_argument("--summary", action="store_true",
-                   help='for "scanJunk": print a readable summary instead of JSON')
+                   help="print a readable summary instead of JSON (for "
+                   + ", ".join(sorted(summaries.SUMMARIES)) + ")")
     p.add_argument("--overview", action="store_true",
                    help="show device id, computer name and home folder, then scan for junk")
     p.add_argument("--build-root",
@@ -75,8 +76,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     ns = p.parse_args(argv)
     if not ns.overview and not ns.method:
         p.error("METHOD is required (or --overview)")
-    if ns.summary and ns.method != "scanJunk":
-        p.error('--summary applies to "scanJunk" only')
+    if ns.summary and ns.method not in summaries.SUMMARIES:
+        p.error("--summary applies to " + ", ".join(sorted(summaries.SUMMARIES)) + " only")
     return ns
 
 
@@ -94,7 +95,7 @@ def print_reply(reply: Any, method: str, summary: bool, out: TextIO, err: TextIO
         out.write(json.dumps(display.to_json(reply), ensure_ascii=False, indent=2) + "\n")
         return EXIT_ERROR_REPLY
     if summary:
-        out.write(display.junk_summary(reply) + "\n")
+        out.write(summaries.SUMMARIES[method](reply) + "\n")
     else:
         out.write(json.dumps(display.to_json(reply), ensure_ascii=False, indent=2) + "\n")
     return EXIT_OK

@@ -1,0 +1,13 @@
+"""The readable views of `tidvale-call --summary`: one function a method, reply in, text out.
+
+Each subsystem keeps its views in a module of its own and adds one line here."""
+
+from __future__ import annotations
+
+from typing import Any, Callable
+
+from . import display
+
+SUMMARIES: dict[str, Callable[[Any], str]] = {
+    "scanJunk": display.junk_summary,
+}
