@@ -1,0 +1,102 @@
+#include "software/uninstaller.h"
+
+#include <shellapi.h>
+
+#include <cctype>
+#include <vector>
+
+#include "win/text.h"
+#include "win/unique_resource.h"
+
+namespace tidvale::software {
+namespace {
+
+constexpr std::string_view kMsiexec = "msiexec";
+constexpr DWORD kStartupInfoBytes = sizeof(STARTUPINFOW);  // 104 on 64-bit Windows
+constexpr INT_PTR kShellExecuteSuccessAbove = 32;
+
+bool isMsiInstallSwitch(const std::string& command, size_t i) {
+  const bool switchMark = command[i] == '/' || command[i] == '-';
+  const bool afterSpace = command[i - 1] == ' ';
+  const bool installLetter = command[i + 1] == 'I' || command[i + 1] == 'i';
+  const bool switchEnds =
+      i + 2 == command.size() || command[i + 2] == '{' || command[i + 2] == ' ';
+  return switchMark && afterSpace && installLetter && switchEnds;
+}
+
+bool startProcessAndWait(const std::wstring& command) {
+  std::vector<wchar_t> commandLine(command.begin(), command.end());
+  commandLine.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = kStartupInfoBytes;
+  PROCESS_INFORMATION info = {};
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+    return false;
+  }
+  const win::UniqueHandle process(info.hProcess);
+  const win::UniqueHandle thread(info.hThread);
+  ::WaitForSingleObject(process.get(), kUninstallerWaitMs);
+  return true;
+}
+
+bool startThroughInterpreter(const std::wstring& command) {
+  const std::wstring parameters = L"/c " + command;
+  const HINSTANCE result =
+      ::ShellExecuteW(nullptr, L"open", L"cmd.exe", parameters.c_str(), nullptr, SW_HIDE);
+  return reinterpret_cast<INT_PTR>(result) > kShellExecuteSuccessAbove;
+}
+
+}  // namespace
+
+std::string rewriteMsiCommand(const std::string& command) {
+  std::string lower = command;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (command.size() < kMsiexec.size() || lower.find(kMsiexec) == std::string::npos) {
+    return command;
+  }
+  std::string rewritten = command;
+  for (size_t i = 1; i + 1 < rewritten.size(); ++i) {
+    if (isMsiInstallSwitch(rewritten, i)) {
+      rewritten[i + 1] = 'X';
+      break;
+    }
+  }
+  return rewritten;
+}
+
+EncodableMap launchUninstaller(const std::string& command) {
+  const std::wstring wide = win::toUtf16(command);
+  const bool ok = startProcessAndWait(wide) || startThroughInterpreter(wide);
+  return EncodableMap{{EncodableValue("ok"), EncodableValue(ok)},
+                      {EncodableValue("error"), EncodableValue(std::string(ok ? "" : kLaunchFailedError))}};
+}
+
+bool isStillInstalled(const std::string& regKey) {
+  if (regKey.empty()) return false;
+  const std::wstring path = kUninstallKeyPrefix + win::toUtf16(regKey);
+  const struct {
+    HKEY hive;
+    REGSAM view;
+  } places[] = {{HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
+                {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY},
+                {HKEY_CURRENT_USER, 0}};
+  for (const auto& place : places) {
+    win::UniqueKey key;
+    if (::RegOpenKeyExW(place.hive, path.c_str(), 0, KEY_READ | place.view, key.put()) ==
+        ERROR_SUCCESS) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool waitUntilUninstalled(ServiceState& state, const std::string& regKey) {
+  for (int poll = 0; poll < kRegistrationPolls; ++poll) {
+    if (state.cancelled() || !isStillInstalled(regKey)) break;
+    ::Sleep(kRegistrationPollMs);
+  }
+  return isStillInstalled(regKey);
+}
+
+}  // namespace tidvale::software
