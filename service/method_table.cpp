@@ -6,6 +6,10 @@
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
 #include "service/method_arguments.h"
+#include "software/installed_apps.h"
+#include "software/leftovers.h"
+#include "software/startup_changes.h"
+#include "software/startup_items.h"
 #include "win/text.h"
 
 namespace tidvale {
@@ -20,6 +24,25 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {
          return sizeOf(state, win::toUtf16(sizeOfPathArgument(args)));
+       }},
+      {"listApps",
+       [](ServiceState& state, const EncodableMap&) { return software::listApps(state); }},
+      {"appLeftovers",
+       [](ServiceState& state, const EncodableMap& args) {
+         const auto [name, publisher] = leftoverArguments(args);
+         return software::appLeftovers(state, name, publisher);
+       }},
+      {"listStartupItems",
+       [](ServiceState&, const EncodableMap&) { return software::listStartupItems(); }},
+      {"setStartupItem",
+       [](ServiceState&, const EncodableMap& args) {
+         const auto change = startupChangeArguments(args);
+         return software::setStartupItem(change.id, change.kind, change.enabled);
+       }},
+      {"removeStartupItem",
+       [](ServiceState&, const EncodableMap& args) {
+         const auto change = startupChangeArguments(args);
+         return software::removeStartupItem(change.id, change.kind);
        }},
   };
   return methods;

@@ -63,8 +63,7 @@ UniqueIcon loadIcon(const std::wstring& path, int index) {
 
 std::string base64(const BYTE* bytes, DWORD size) {
   DWORD length = 0;
-  if (!::CryptBinaryToStringA(bytes, size, kBase64NoLineBreaks, nullptr, &length) ||
-      length == 0) {
+  if (!::CryptBinaryToStringA(bytes, size, kBase64NoLineBreaks, nullptr, &length) || length == 0) {
     return {};
   }
   std::vector<char> text(length);
@@ -113,7 +112,7 @@ std::string iconToPngBase64(const std::wstring& displayIcon, const std::wstring&
   IconLocation location;
   if (!displayIcon.empty()) {
     location = parseIconLocation(displayIcon);
-    location.path = withoutSurroundingQuotes(std::move(location.path));
+    location.path = withoutSurroundingQuotes(location.path);
   }
   if (location.path.empty() || !::PathFileExistsW(location.path.c_str())) {
     location.path = fallbackPath;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <vector>
@@ -138,9 +139,9 @@ TEST_F(ListAppsTest, SystemComponentsAndEntriesWithoutNameOrUninstallStringAreLe
 
 TEST_F(ListAppsTest, SizesAreRecordedKiBOrTheMeasuredInstallFolder) {
   TestTempFolder folder;
-  std::ofstream(folder.child(L"a.bin"), std::ios::binary) << std::string(1000, 'a');
+  std::ofstream(std::filesystem::path(folder.child(L"a.bin")), std::ios::binary) << std::string(1000, 'a');
   ASSERT_TRUE(::CreateDirectoryW(folder.child(L"sub").c_str(), nullptr));
-  std::ofstream(folder.child(L"sub\\b.bin"), std::ios::binary) << std::string(234, 'b');
+  std::ofstream(std::filesystem::path(folder.child(L"sub\\b.bin")), std::ios::binary) << std::string(234, 'b');
   constexpr int64_t kMeasured = 1234;
 
   struct Case {
@@ -308,7 +309,7 @@ TEST_F(ListAppsTest, IconOfAMissingFileFallsBackToTheGivenPath) {
   const std::wstring ico = programFolder() + L"\\test_icon.ico";
   EXPECT_FALSE(iconToPngBase64(L"C:\\no-such\\app.exe,0", ico).empty());
   EXPECT_EQ(iconToPngBase64(L"C:\\no-such\\app.exe,0", L"C:\\no-such\\app.exe"), "");
-  EXPECT_EQ(iconToPngBase64(L"", ico), "");
+  EXPECT_EQ(iconToPngBase64(L"", L""), "");
 }
 
 }  // namespace

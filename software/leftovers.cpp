@@ -60,8 +60,7 @@ EncodableMap findLeftovers(ServiceState& state, fs::FileSystem& fileSystem,
       items.emplace_back(EncodableMap{
           {EncodableValue("path"), EncodableValue(win::toUtf8(path))},
           {EncodableValue("name"), EncodableValue(win::toUtf8(displayName(path, profile)))},
-          {EncodableValue("size"),
-           EncodableValue(measurePath(fileSystem, path, state.cancelFlag))},
+          {EncodableValue("size"), EncodableValue(measurePath(fileSystem, path, state.cancelFlag))},
           {EncodableValue("weak"), EncodableValue(match == LeftoverMatch::Weak)},
       });
     }

@@ -122,7 +122,7 @@ TEST_F(AppLeftoversTest, WholeNameMatchesFilesAndFoldersInEveryRootWithSizes) {
   EXPECT_FALSE(found[1].weak);
   EXPECT_EQ(found[2].path, win::toUtf8(inProgramData));
   EXPECT_EQ(found[2].name, inProgramData.starts_with(profile_) ? tilde(inProgramData)
-                                                              : win::toUtf8(inProgramData));
+                                                               : win::toUtf8(inProgramData));
   EXPECT_EQ(found[2].size, 0);
 }
 
@@ -145,13 +145,17 @@ TEST_F(AppLeftoversTest, FirstWordIsAWeakMatchUnlessThePublisherOwnsIt) {
 }
 
 TEST_F(AppLeftoversTest, IgnoredShortAndEmptyNamesFindNothing) {
-  // Local AppData always holds Temp: an application named after it must not offer it.
-  ASSERT_NE(::GetFileAttributesW((local_ + L"\\Temp").c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_TRUE(leftoversOf(L"Temp Cleaner", L"").empty());
+  RootEntries entries;
+  // Folders Windows keeps in Local AppData: an application named after one must not offer it.
+  for (const wchar_t* shared : {L"Comms", L"Temp"}) {
+    const std::wstring path = local_ + L"\\" + shared;
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) entries.folder(path);
+  }
+  EXPECT_TRUE(leftoversOf(L"Comms Hub", L"").empty());
   EXPECT_TRUE(leftoversOf(L"Temp", L"").empty());
+  EXPECT_TRUE(leftoversOf(L"Temp Cleaner", L"").empty());
   EXPECT_TRUE(leftoversOf(L"", L"Brightline").empty());
 
-  RootEntries entries;
   const std::wstring shortName = L"Qzx";
   if (::GetFileAttributesW((roaming_ + L"\\" + shortName).c_str()) == INVALID_FILE_ATTRIBUTES) {
     entries.folder(roaming_ + L"\\" + shortName);

@@ -8,8 +8,8 @@ std::wstring readRegString(HKEY key, const wchar_t* valueName) {
   wchar_t buffer[kRegTextBufferBytes / sizeof(wchar_t)] = {};
   DWORD type = 0;
   DWORD bytes = kRegTextBufferBytes;
-  if (::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer),
-                         &bytes) != ERROR_SUCCESS ||
+  if (::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) !=
+          ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return {};
   }
@@ -26,8 +26,8 @@ DWORD readRegDword(HKEY key, const wchar_t* valueName) {
   DWORD value = 0;
   DWORD type = 0;
   DWORD bytes = sizeof value;
-  if (::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &bytes) != ERROR_SUCCESS ||
+  if (::RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(&value), &bytes) !=
+          ERROR_SUCCESS ||
       type != REG_DWORD) {
     return 0;
   }

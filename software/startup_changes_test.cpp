@@ -119,10 +119,10 @@ TEST(SetStartupItem, RecordGoesToTheKeyAndHiveTheIdAndKindName) {
   } cases[] = {
       {runId("HKLM\\", kMachineRun32Key, name), kGlobalAgentKind, HKEY_LOCAL_MACHINE,
        kApprovedRun32Key, name},
-      {runId("HKLM\\", kMachineRunKey, name), kGlobalAgentKind, HKEY_LOCAL_MACHINE,
-       kApprovedRunKey, name},
-      {runId("HKCU\\", kUserRunOnceKey, name), kUserAgentKind, HKEY_CURRENT_USER,
-       kApprovedRunKey, name},
+      {runId("HKLM\\", kMachineRunKey, name), kGlobalAgentKind, HKEY_LOCAL_MACHINE, kApprovedRunKey,
+       name},
+      {runId("HKCU\\", kUserRunOnceKey, name), kUserAgentKind, HKEY_CURRENT_USER, kApprovedRunKey,
+       name},
       {"C:\\Startup\\" + win::toUtf8(name) + ".lnk", kLoginItemKind, HKEY_CURRENT_USER,
        kApprovedStartupFolderKey, name + L".lnk"},
       {"C:\\Startup\\" + win::toUtf8(name) + ".lnk", kDaemonKind, HKEY_LOCAL_MACHINE,
@@ -158,13 +158,13 @@ TEST(RemoveStartupItem, DeletesRunValuesOnceAndLeavesTheApprovalRecord) {
   EXPECT_EQ(removeStartupItem(id, kUserAgentKind), reply(true, ""));
   EXPECT_FALSE(listedItem(id));
   DWORD type = 0;
-  EXPECT_EQ(storedRecord(HKEY_CURRENT_USER, kApprovedRunKey, name, &type),
-            std::vector<BYTE>{0x03});
+  EXPECT_EQ(storedRecord(HKEY_CURRENT_USER, kApprovedRunKey, name, &type), std::vector<BYTE>{0x03});
   EXPECT_EQ(removeStartupItem(id, kUserAgentKind), reply(false, kAccessDeniedError));
 
   // Key paths are compared ignoring case, as the registry does.
   std::string lowerId = runId("hklm\\", kMachineRun32Key, name);
-  for (size_t i = 0; i < lowerId.find('|'); ++i) lowerId[i] = static_cast<char>(std::tolower(lowerId[i]));
+  for (size_t i = 0; i < lowerId.find('|'); ++i)
+    lowerId[i] = static_cast<char>(std::tolower(lowerId[i]));
   EXPECT_EQ(removeStartupItem(lowerId, kGlobalAgentKind), reply(true, ""));
   EXPECT_FALSE(listedItem(runId("HKLM\\", kMachineRun32Key, name)));
 }

@@ -14,9 +14,8 @@ namespace {
 
 constexpr wchar_t kFolderSettingsFile[] = L"desktop.ini";
 
-EncodableMap startupItem(const std::string& id, const std::wstring& name,
-                         const std::wstring& path, const char* kind, bool enabled,
-                         bool editable) {
+EncodableMap startupItem(const std::string& id, const std::wstring& name, const std::wstring& path,
+                         const char* kind, bool enabled, bool editable) {
   return EncodableMap{
       {EncodableValue("id"), EncodableValue(id)},
       {EncodableValue("name"), EncodableValue(win::toUtf8(name))},
@@ -51,9 +50,8 @@ void listRunKey(const RunKeySource& source, EncodableList& items) {
     if (type != REG_SZ && type != REG_EXPAND_SZ) continue;
     data[std::min<DWORD>(dataBytes / sizeof(wchar_t), kRunValueMaxUnits)] = L'\0';
     const std::wstring valueName(name, nameUnits);
-    items.emplace_back(startupItem(idPrefix + win::toUtf8(valueName), valueName, data,
-                                   source.kind, isApproved(source.hive, source.approvalKey,
-                                                           valueName),
+    items.emplace_back(startupItem(idPrefix + win::toUtf8(valueName), valueName, data, source.kind,
+                                   isApproved(source.hive, source.approvalKey, valueName),
                                    source.editable));
   }
 }
@@ -74,9 +72,9 @@ void listStartupFolder(const StartupFolderSource& source, EncodableList& items) 
   while (listing->next(entry) == fs::ListStep::Entry) {
     if (toLowerUnits(entry.name) == kFolderSettingsFile) continue;
     const std::wstring path = folder + L"\\" + entry.name;
-    items.emplace_back(startupItem(
-        win::toUtf8(path), stemOf(entry.name), path, source.kind,
-        isApproved(source.approvalHive, kApprovedStartupFolderKey, entry.name), true));
+    items.emplace_back(
+        startupItem(win::toUtf8(path), stemOf(entry.name), path, source.kind,
+                    isApproved(source.approvalHive, kApprovedStartupFolderKey, entry.name), true));
   }
 }
 

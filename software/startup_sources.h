@@ -49,8 +49,8 @@ inline const RunKeySource kRunKeySources[] = {
     {HKEY_CURRENT_USER, kUserHivePrefix, kUserRunOnceKey, kApprovedRunKey, kUserAgentKind, true},
     {HKEY_LOCAL_MACHINE, kMachineHivePrefix, kMachineRunKey, kApprovedRunKey, kGlobalAgentKind,
      false},
-    {HKEY_LOCAL_MACHINE, kMachineHivePrefix, kMachineRun32Key, kApprovedRun32Key,
-     kGlobalAgentKind, false},
+    {HKEY_LOCAL_MACHINE, kMachineHivePrefix, kMachineRun32Key, kApprovedRun32Key, kGlobalAgentKind,
+     false},
 };
 
 struct StartupFolderSource {

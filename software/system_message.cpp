@@ -14,9 +14,9 @@ std::string formatIn(DWORD code, DWORD language) {
       nullptr, code, language, reinterpret_cast<char*>(&text), 0, nullptr);
   std::string result = length != 0 && text ? std::string(text, length) : std::string();
   if (text) ::LocalFree(text);
-  while (!result.empty() && (result.back() == ' ' || result.back() == '\t' ||
-                             result.back() == '\r' || result.back() == '\n' ||
-                             result.back() == '\0')) {
+  while (!result.empty() &&
+         (result.back() == ' ' || result.back() == '\t' || result.back() == '\r' ||
+          result.back() == '\n' || result.back() == '\0')) {
     result.pop_back();
   }
   return result;

@@ -51,12 +51,15 @@ class ValueWriter {
   }
 };
 
+// Whether the code under test may remove the key itself.
+enum class Removal { ByTest, MaybeByCode };
+
 // A key the test creates at `path` under `root` (it must not exist yet); its whole tree is
 // removed at the end.
 class TestKey : public ValueWriter {
  public:
-  TestKey(HKEY root, std::wstring path, REGSAM view = 0)
-      : root_(root), view_(view), path_(std::move(path)) {
+  TestKey(HKEY root, std::wstring path, REGSAM view = 0, Removal removal = Removal::ByTest)
+      : root_(root), view_(view), path_(std::move(path)), removal_(removal) {
     DWORD disposition = 0;
     EXPECT_EQ(::RegCreateKeyExW(root_, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_,
                                 nullptr, key_.put(), &disposition),
@@ -67,6 +70,7 @@ class TestKey : public ValueWriter {
   TestKey& operator=(const TestKey&) = delete;
   ~TestKey() {
     key_.reset();
+    if (removal_ == Removal::MaybeByCode && !openRoot()) return;
     EXPECT_EQ(::RegDeleteTreeW(openRoot().get(), nullptr), ERROR_SUCCESS);
     EXPECT_EQ(::RegDeleteKeyExW(root_, path_.c_str(), view_, 0), ERROR_SUCCESS);
     win::UniqueKey leftover;
@@ -87,6 +91,7 @@ class TestKey : public ValueWriter {
   HKEY root_;
   REGSAM view_;
   std::wstring path_;
+  Removal removal_;
   win::UniqueKey key_;
 };
 

@@ -19,8 +19,7 @@ bool isMsiInstallSwitch(const std::string& command, size_t i) {
   const bool switchMark = command[i] == '/' || command[i] == '-';
   const bool afterSpace = command[i - 1] == ' ';
   const bool installLetter = command[i + 1] == 'I' || command[i + 1] == 'i';
-  const bool switchEnds =
-      i + 2 == command.size() || command[i + 2] == '{' || command[i + 2] == ' ';
+  const bool switchEnds = i + 2 == command.size() || command[i + 2] == '{' || command[i + 2] == ' ';
   return switchMark && afterSpace && installLetter && switchEnds;
 }
 
@@ -30,8 +29,8 @@ bool startProcessAndWait(const std::wstring& command) {
   STARTUPINFOW startup = {};
   startup.cb = kStartupInfoBytes;
   PROCESS_INFORMATION info = {};
-  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
+  if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
     return false;
   }
   const win::UniqueHandle process(info.hProcess);
@@ -68,8 +67,9 @@ std::string rewriteMsiCommand(const std::string& command) {
 EncodableMap launchUninstaller(const std::string& command) {
   const std::wstring wide = win::toUtf16(command);
   const bool ok = startProcessAndWait(wide) || startThroughInterpreter(wide);
-  return EncodableMap{{EncodableValue("ok"), EncodableValue(ok)},
-                      {EncodableValue("error"), EncodableValue(std::string(ok ? "" : kLaunchFailedError))}};
+  return EncodableMap{
+      {EncodableValue("ok"), EncodableValue(ok)},
+      {EncodableValue("error"), EncodableValue(std::string(ok ? "" : kLaunchFailedError))}};
 }
 
 bool isStillInstalled(const std::string& regKey) {

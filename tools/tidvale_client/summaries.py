@@ -6,8 +6,10 @@ from __future__ import annotations
 
 from typing import Any, Callable
 
-from . import display
+from . import display, software_views
 
 SUMMARIES: dict[str, Callable[[Any], str]] = {
     "scanJunk": display.junk_summary,
+    "listApps": software_views.apps_summary,
+    "listStartupItems": software_views.startup_summary,
 }
