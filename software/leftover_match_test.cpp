@@ -53,17 +53,5 @@ TEST(MatchLeftover, FullNameFirstWordPublisherAndIgnoredNames) {
   }
 }
 
-TEST(IgnoredLeftoverNames, HoldsTheSharedAndWindowsFoldersInLowerCase) {
-  const auto& names = ignoredLeftoverNames();
-  EXPECT_EQ(names.size(), 34u);
-  for (const auto* name : {L"regid.1991-06.com.microsoft", L"application data", L"start menu",
-                           L"connecteddevicesplatform", L"d3dscache", L"usoprivate"}) {
-    EXPECT_TRUE(names.contains(name));
-  }
-  for (const auto& name : names) {
-    for (wchar_t unit : name) EXPECT_FALSE(unit >= L'A' && unit <= L'Z');
-  }
-}
-
 }  // namespace
 }  // namespace tidvale::software

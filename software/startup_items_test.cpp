@@ -2,154 +2,112 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
+#include <optional>
 
-#include <vector>
-
+#include "core/lower_case.h"
 #include "software/startup_sources.h"
-#include "software/startup_test_support.h"
-#include "software/test_registry.h"
+#include "software/test_support.h"
 #include "win/known_folder.h"
 
 namespace tidvale::software {
 namespace {
 
-using testing::boolField;
-using testing::listedItem;
-using testing::stringField;
+using testing::field;
 using testing::TestFile;
-using testing::TestValues;
+using testing::TestKey;
 using testing::uniqueName;
 
-std::string runId(const char* hivePrefix, const wchar_t* runKey, const std::wstring& value) {
-  return hivePrefix + win::toUtf8(runKey) + "|" + win::toUtf8(value);
+std::optional<EncodableMap> listedItem(const std::string& id) {
+  const auto found = testing::entriesWith(listStartupItems(), "items", "id", id);
+  EXPECT_LE(found.size(), 1u) << id;
+  if (found.empty()) return std::nullopt;
+  return found.front();
 }
 
-TEST(ListStartupItems, ApprovalRecordFirstByteBitZeroDisables) {
+std::string runId(const char* hive, const wchar_t* runKey, const std::wstring& value) {
+  return hive + win::toUtf8(runKey) + "|" + win::toUtf8(value);
+}
+
+TEST(ListStartupItems, RunValuesWithApprovalRecordsKindsAndIds) {
+  TestKey userRun(HKEY_CURRENT_USER, kUserRunKey, 0, TestKey::Shared);
+  TestKey userOnce(HKEY_CURRENT_USER, kUserRunOnceKey, 0, TestKey::Shared);
+  TestKey machine32(HKEY_LOCAL_MACHINE, kMachineRun32Key, 0, TestKey::Shared);
+  TestKey userApproval(HKEY_CURRENT_USER, kApprovedRunKey, 0, TestKey::Shared);
+  TestKey machineApproval(HKEY_LOCAL_MACHINE, kApprovedRunKey, 0, TestKey::Shared);
+  TestKey machineApproval32(HKEY_LOCAL_MACHINE, kApprovedRun32Key, 0, TestKey::Shared);
+  const std::vector<BYTE> off{0x03};
+
   struct Case {
     const char* what;
-    std::optional<std::vector<BYTE>> record;  // nothing: no record at all
+    TestKey& run;
+    std::string hive;
+    const wchar_t* runKey;
+    TestKey* approval;  // where the record is written, if any
+    std::vector<BYTE> record;
     bool enabled;
   };
-  std::vector<BYTE> oversized(65, 0x03);
-  std::vector<BYTE> largest(64, 0x03);
   const Case cases[] = {
-      {"0x02", std::vector<BYTE>{0x02, 0, 0, 0}, true},
-      {"0x03", std::vector<BYTE>{0x03, 0, 0, 0}, false},
-      {"0x06", std::vector<BYTE>{0x06}, true},
-      {"0x07", std::vector<BYTE>{0x07}, false},
-      {"no record", std::nullopt, true},
-      {"empty record", std::vector<BYTE>{}, true},
-      {"64 bytes", largest, false},
-      {"65 bytes", oversized, true},
+      {"0x02", userRun, "HKCU\\", kUserRunKey, &userApproval, {0x02, 0, 0, 0}, true},
+      {"0x03", userRun, "HKCU\\", kUserRunKey, &userApproval, {0x03, 0, 0, 0}, false},
+      {"0x06", userRun, "HKCU\\", kUserRunKey, &userApproval, {0x06}, true},
+      {"no record", userRun, "HKCU\\", kUserRunKey, nullptr, {}, true},
+      {"empty record", userRun, "HKCU\\", kUserRunKey, &userApproval, {}, true},
+      {"64 bytes", userRun, "HKCU\\", kUserRunKey, &userApproval, std::vector<BYTE>(64, 3), false},
+      {"65 bytes", userRun, "HKCU\\", kUserRunKey, &userApproval, std::vector<BYTE>(65, 3), true},
+      // RunOnce has no record key of its own: StartupApproved\Run holds its records.
+      {"RunOnce", userOnce, "HKCU\\", kUserRunOnceKey, &userApproval, off, false},
+      // 32-bit machine items are approved under Run32, not under Run.
+      {"WOW6432Node in Run32", machine32, "HKLM\\", kMachineRun32Key, &machineApproval32, off,
+       false},
+      {"WOW6432Node not in Run", machine32, "HKLM\\", kMachineRun32Key, &machineApproval, off,
+       true},
   };
-  TestValues run(HKEY_CURRENT_USER, kUserRunKey);
-  TestValues approval(HKEY_CURRENT_USER, kApprovedRunKey);
   for (const auto& c : cases) {
-    const std::wstring name = uniqueName(L"TidvaleApproval");
-    run.setString(name, L"C:\\tools\\agent.exe --tray");
-    if (c.record) approval.setBinary(name, *c.record);
-    const auto item = listedItem(runId("HKCU\\", kUserRunKey, name));
+    const std::wstring name = uniqueName(L"TidvaleRun");
+    c.run.set(name, L"C:\\agent.exe --tray");
+    if (c.approval) c.approval->set(name, c.record);
+    const auto item = listedItem(runId(c.hive.c_str(), c.runKey, name));
     ASSERT_TRUE(item) << c.what;
-    EXPECT_EQ(boolField(*item, "enabled"), c.enabled) << c.what;
+    EXPECT_EQ(field<bool>(*item, "enabled"), c.enabled) << c.what;
+    EXPECT_EQ(field<std::string>(*item, "name"), win::toUtf8(name));
+    EXPECT_EQ(field<std::string>(*item, "kind"), c.hive == "HKCU\\" ? "userAgent" : "globalAgent");
+    EXPECT_EQ(field<bool>(*item, "editable"), c.hive == "HKCU\\") << c.what;
   }
-  // A record of another type counts as no record.
-  const std::wstring name = uniqueName(L"TidvaleApproval");
-  run.setString(name, L"C:\\tools\\agent.exe");
-  approval.setDword(name, 3);
-  const auto item = listedItem(runId("HKCU\\", kUserRunKey, name));
-  ASSERT_TRUE(item);
-  EXPECT_TRUE(boolField(*item, "enabled"));
 }
 
-TEST(ListStartupItems, RunKeyItemsCarryTheirSourceKindAndApprovalKey) {
-  TestValues userRun(HKEY_CURRENT_USER, kUserRunKey);
-  TestValues userRunOnce(HKEY_CURRENT_USER, kUserRunOnceKey);
-  TestValues machineRun(HKEY_LOCAL_MACHINE, kMachineRunKey);
-  TestValues machineRun32(HKEY_LOCAL_MACHINE, kMachineRun32Key);
-  TestValues userApproval(HKEY_CURRENT_USER, kApprovedRunKey);
-  TestValues machineApproval(HKEY_LOCAL_MACHINE, kApprovedRunKey);
-  TestValues machineApproval32(HKEY_LOCAL_MACHINE, kApprovedRun32Key);
-  const std::vector<BYTE> disabled{0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  const std::vector<BYTE> enabled{0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
-  // RunOnce items are approved under StartupApproved\Run, as Windows keeps no RunOnce record.
-  const std::wstring once = uniqueName(L"TidvaleOnce");
-  userRunOnce.setString(once, L"C:\\once.exe");
-  userApproval.setBinary(once, disabled);
-  // A 32-bit program's machine item is approved under Run32, not Run.
-  const std::wstring wow = uniqueName(L"TidvaleWow");
-  machineRun32.setString(wow, L"C:\\wow.exe");
-  machineApproval32.setBinary(wow, disabled);
-  machineApproval.setBinary(wow, enabled);
-  const std::wstring machine = uniqueName(L"TidvaleMachine");
-  machineRun.setString(machine, L"C:\\machine.exe");
-  machineApproval32.setBinary(machine, disabled);
-
-  const struct {
-    std::string id;
-    const char* kind;
-    bool editable;
-    bool enabled;
-    std::wstring name;
-  } cases[] = {
-      {runId("HKCU\\", kUserRunOnceKey, once), "userAgent", true, false, once},
-      {runId("HKLM\\", kMachineRun32Key, wow), "globalAgent", false, false, wow},
-      {runId("HKLM\\", kMachineRunKey, machine), "globalAgent", false, true, machine},
-  };
-  for (const auto& c : cases) {
-    const auto item = listedItem(c.id);
-    ASSERT_TRUE(item) << c.id;
-    EXPECT_EQ(stringField(*item, "kind"), c.kind) << c.id;
-    EXPECT_EQ(boolField(*item, "editable"), c.editable) << c.id;
-    EXPECT_EQ(boolField(*item, "enabled"), c.enabled) << c.id;
-    EXPECT_EQ(stringField(*item, "name"), win::toUtf8(c.name)) << c.id;
-    EXPECT_TRUE(boolField(*item, "runAtLoad")) << c.id;
-  }
-  EXPECT_NE(runId("HKLM\\", kMachineRun32Key, wow).find("WOW6432Node"), std::string::npos);
-}
-
-TEST(ListStartupItems, OnlyTextValuesAreListedAsStored) {
-  TestValues run(HKEY_CURRENT_USER, kUserRunKey);
-  const std::wstring expand = uniqueName(L"TidvaleExpand");
-  run.setString(expand, L"%ProgramFiles%\\Agent\\agent.exe /min", REG_EXPAND_SZ);
-  const std::wstring binary = uniqueName(L"TidvaleBinary");
-  run.setBinary(binary, {'C', 0, ':', 0, 0, 0});
-  const std::wstring number = uniqueName(L"TidvaleDword");
-  run.setDword(number, 1);
-  const std::wstring tooLong = uniqueName(L"TidvaleLong");
-  run.setString(tooLong, std::wstring(kRunValueDataBytes, L'x'));
-  const std::wstring after = uniqueName(L"TidvaleAfter");
-  run.setString(after, L"C:\\after.exe");
-
+TEST(ListStartupItems, OnlyTextValuesListedAsStored) {
+  TestKey run(HKEY_CURRENT_USER, kUserRunKey, 0, TestKey::Shared);
+  const std::wstring expand = uniqueName(L"TidvaleExpand"), binary = uniqueName(L"TidvaleBin"),
+                     number = uniqueName(L"TidvaleNum"), tooLong = uniqueName(L"TidvaleLong");
+  run.set(expand, L"%ProgramFiles%\\agent.exe", REG_EXPAND_SZ);
+  run.set(binary, std::vector<BYTE>{'C', 0, 0, 0});
+  run.set(number, DWORD{1});
+  run.set(tooLong, std::wstring(kRunValueDataBytes, L'x'));
   const auto item = listedItem(runId("HKCU\\", kUserRunKey, expand));
   ASSERT_TRUE(item);
-  EXPECT_EQ(stringField(*item, "path"), "%ProgramFiles%\\Agent\\agent.exe /min");
-  EXPECT_FALSE(listedItem(runId("HKCU\\", kUserRunKey, binary)));
-  EXPECT_FALSE(listedItem(runId("HKCU\\", kUserRunKey, number)));
-  EXPECT_FALSE(listedItem(runId("HKCU\\", kUserRunKey, tooLong)));
-  EXPECT_TRUE(listedItem(runId("HKCU\\", kUserRunKey, after)));
+  EXPECT_EQ(field<std::string>(*item, "path"), "%ProgramFiles%\\agent.exe");
+  for (const auto& skipped : {binary, number, tooLong}) {
+    EXPECT_FALSE(listedItem(runId("HKCU\\", kUserRunKey, skipped))) << win::toUtf8(skipped);
+  }
 }
 
-TEST(ListStartupItems, StartupFolderEntriesWithStemsKindsAndApproval) {
-  const std::wstring userFolder = win::knownFolderPath(FOLDERID_Startup);
-  const std::wstring commonFolder = win::knownFolderPath(FOLDERID_CommonStartup);
-  ASSERT_FALSE(userFolder.empty());
-  ASSERT_FALSE(commonFolder.empty());
-  ASSERT_TRUE(::SHCreateDirectoryExW(nullptr, userFolder.c_str(), nullptr) == ERROR_SUCCESS ||
-              ::GetLastError() == ERROR_ALREADY_EXISTS);
-  ::SHCreateDirectoryExW(nullptr, commonFolder.c_str(), nullptr);
-
+TEST(ListStartupItems, StartupFolderEntriesWithStemsAndApprovalButNoDesktopIni) {
+  const std::wstring user = win::knownFolderPath(FOLDERID_Startup);
+  const std::wstring common = win::knownFolderPath(FOLDERID_CommonStartup);
+  ::SHCreateDirectoryExW(nullptr, user.c_str(), nullptr);
+  ::SHCreateDirectoryExW(nullptr, common.c_str(), nullptr);
   const std::wstring stem = uniqueName(L"Updater");
-  TestFile shortcut(userFolder + L"\\" + stem + L".lnk");
-  TestFile dotted(userFolder + L"\\" + stem + L".v2.cmd");
-  TestFile dotFirst(userFolder + L"\\." + stem);
-  TestFile common(commonFolder + L"\\" + stem + L".exe");
-  TestValues userApproval(HKEY_CURRENT_USER, kApprovedStartupFolderKey);
-  TestValues machineApproval(HKEY_LOCAL_MACHINE, kApprovedStartupFolderKey);
-  userApproval.setBinary(stem + L".lnk", {0x03});
-  userApproval.setBinary(stem, {0x03});  // the name without extension is not the record
-  machineApproval.setBinary(stem + L".exe", {0x03});
+  TestFile shortcut(user + L"\\" + stem + L".lnk"), dotted(user + L"\\" + stem + L".v2.cmd"),
+      dotFirst(user + L"\\." + stem), machine(common + L"\\" + stem + L".exe");
+  std::optional<TestFile> ini;  // Windows keeps its own desktop.ini there; add one if missing
+  if (::GetFileAttributesW((user + L"\\desktop.ini").c_str()) == INVALID_FILE_ATTRIBUTES) {
+    ini.emplace(user + L"\\DeskTop.INI");
+  }
+  TestKey userApproval(HKEY_CURRENT_USER, kApprovedStartupFolderKey, 0, TestKey::Shared);
+  TestKey machineApproval(HKEY_LOCAL_MACHINE, kApprovedStartupFolderKey, 0, TestKey::Shared);
+  userApproval.set(stem + L".lnk", std::vector<BYTE>{0x03});
+  userApproval.set(stem, std::vector<BYTE>{0x03});  // not the record: it lacks the extension
+  machineApproval.set(stem + L".exe", std::vector<BYTE>{0x03});
 
   const struct {
     const TestFile& file;
@@ -160,33 +118,22 @@ TEST(ListStartupItems, StartupFolderEntriesWithStemsKindsAndApproval) {
       {shortcut, stem, "loginItem", false},
       {dotted, stem + L".v2", "loginItem", true},
       {dotFirst, L"." + stem, "loginItem", true},
-      {common, stem, "daemon", false},
+      {machine, stem, "daemon", false},
   };
   for (const auto& c : cases) {
     const std::string id = win::toUtf8(c.file.path());
     const auto item = listedItem(id);
     ASSERT_TRUE(item) << id;
-    EXPECT_EQ(stringField(*item, "name"), win::toUtf8(c.name)) << id;
-    EXPECT_EQ(stringField(*item, "path"), id);
-    EXPECT_EQ(stringField(*item, "kind"), c.kind) << id;
-    EXPECT_EQ(boolField(*item, "enabled"), c.enabled) << id;
-    EXPECT_TRUE(boolField(*item, "editable")) << id;
+    EXPECT_EQ(field<std::string>(*item, "name"), win::toUtf8(c.name));
+    EXPECT_EQ(field<std::string>(*item, "path"), id);
+    EXPECT_EQ(field<std::string>(*item, "kind"), c.kind);
+    EXPECT_EQ(field<bool>(*item, "enabled"), c.enabled) << id;
+    EXPECT_TRUE(field<bool>(*item, "editable"));
   }
-}
-
-TEST(ListStartupItems, DesktopIniIsNeverListedWhateverItsCase) {
-  const std::wstring folder = win::knownFolderPath(FOLDERID_Startup);
-  ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
-  // Windows keeps its own desktop.ini there; make one only when the folder has none.
-  std::optional<TestFile> made;
-  const std::wstring ini = folder + L"\\DeskTop.INI";
-  if (::GetFileAttributesW(ini.c_str()) == INVALID_FILE_ATTRIBUTES) made.emplace(ini);
-  const EncodableMap reply = listStartupItems();
-  for (const auto& item : std::get<EncodableList>(reply.at(EncodableValue("items")))) {
-    const std::string path = stringField(std::get<EncodableMap>(item), "path");
-    std::string lower;
-    for (char c : path) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_FALSE(lower.ends_with("\\desktop.ini")) << path;
+  const EncodableMap all = listStartupItems();
+  for (const auto& item : field<EncodableList>(all, "items")) {
+    const std::string path = field<std::string>(std::get<EncodableMap>(item), "path");
+    EXPECT_FALSE(toLowerUnits(win::toUtf16(path)).ends_with(L"\\desktop.ini")) << path;
   }
 }
 

@@ -136,18 +136,12 @@ def test_remove_startup_item_refuses_ids_it_never_listed(program, prefix_files, 
     folder, win_folder = prefix_files.folder(temp_dir)
     victim_file = prefix_files.file(folder / "victim.txt", 3)
     try:
-        for args in [
-            {"id": victim_key + "|Keep", "kind": "userAgent"},
-            {"id": "HKCU\\" + RUN, "kind": "userAgent"},
-            {"id": win_folder + "\\victim.txt", "kind": "loginItem"},
-            {"id": win_folder + "\\victim.txt", "kind": "daemon"},
-        ]:
+        for args in [{"id": victim_key + "|Keep", "kind": "userAgent"},
+                     {"id": win_folder + "\\victim.txt", "kind": "loginItem"}]:
             result = program.call("removeStartupItem", args)
             check_exact_encoding(result)
             assert result.reply == {"ok": False, "error": "bad id"}, args
         assert reg_exists(victim_key, "Keep") and victim_file.exists()
-        assert program.call("setStartupItem", {"id": "no-bar", "kind": "globalAgent"}).reply == \
-            {"ok": False, "error": "bad id"}
     finally:
         reg("delete", victim_key, "/f")
 
@@ -176,7 +170,4 @@ def test_app_leftovers_shape_weak_match_and_links(program, prefix_files):
     linked = items[(appdata + "\\" + word + " studio").lower()]
     assert linked["weak"] is False and linked["size"] == 0
     assert (canary / "big.bin").exists()
-
-    assert program.call("appLeftovers", {"name": word, "publisher": word}).reply["items"][0][
-        "weak"] is False
     assert program.call("appLeftovers", {}).reply == {"items": []}
