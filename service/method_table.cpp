@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "removal/delete_items.h"
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
 #include "service/method_arguments.h"
@@ -10,6 +11,7 @@
 #include "software/leftovers.h"
 #include "software/startup_changes.h"
 #include "software/startup_items.h"
+#include "software/uninstall_app.h"
 #include "win/text.h"
 
 namespace tidvale {
@@ -20,10 +22,17 @@ using Operation = std::function<EncodableMap(ServiceState&, const EncodableMap&)
 // Adding a method: read its arguments (service/method_arguments.h) and call its operation.
 const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
   static const std::map<std::string, Operation, std::less<>> methods{
+      {"deleteItems",
+       [](ServiceState& state, const EncodableMap& args) {
+         const DeleteArguments arguments = deleteArguments(args);
+         return deleteItems(state, arguments.paths, arguments.toTrash);
+       }},
+      {"emptyTrash", [](ServiceState& state, const EncodableMap&) { return emptyTrash(state); }},
       {"scanJunk", [](ServiceState& state, const EncodableMap&) { return scanJunk(state); }},
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {
-         return sizeOf(state, win::toUtf16(sizeOfPathArgument(args)));
+         // A path that names nothing measures 0.
+         return sizeOf(state, win::pathFromUtf8(sizeOfPathArgument(args)).value_or(L""));
        }},
       {"listApps",
        [](ServiceState& state, const EncodableMap&) { return software::listApps(state); }},
@@ -31,6 +40,12 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
        [](ServiceState& state, const EncodableMap& args) {
          const auto [name, publisher] = leftoverArguments(args);
          return software::appLeftovers(state, name, publisher);
+       }},
+      {"uninstallApp",
+       [](ServiceState& state, const EncodableMap& args) {
+         auto [command, regKey, paths, toTrash] = uninstallArguments(args);
+         return software::uninstallApp(
+             state, {std::move(command), std::move(regKey), std::move(paths), toTrash});
        }},
       {"listStartupItems",
        [](ServiceState&, const EncodableMap&) { return software::listStartupItems(); }},

@@ -93,7 +93,9 @@ DWORD removeEntry(const std::wstring& path) {
 }
 
 EncodableMap removeFolderItem(const StartupFolderSource& source, const std::string& id) {
-  const auto entry = entryDirectlyInside(win::knownFolderPath(*source.folder), win::toUtf16(id));
+  const auto path = win::pathFromUtf8(id);
+  if (!path) return changeReply(false, kBadIdError);
+  const auto entry = entryDirectlyInside(win::knownFolderPath(*source.folder), *path);
   if (!entry) return changeReply(false, kBadIdError);
   const DWORD error = removeEntry(*entry);
   return error == ERROR_SUCCESS ? succeeded() : changeReply(false, systemMessageText(error));
@@ -114,8 +116,10 @@ EncodableMap removeRunValue(const std::string& id) {
   if (bar == std::string::npos) return changeReply(false, kBadIdError);
   const RunKeySource* source = runKeySourceOf(id.substr(0, bar));
   if (!source) return changeReply(false, kBadIdError);
-  const std::wstring valueName = win::toUtf16(id.substr(bar + 1));
-  if (::RegDeleteKeyValueW(source->hive, source->runKey, valueName.c_str()) != ERROR_SUCCESS) {
+  // A value name holding U+0000 would reach the registry cut short: another value.
+  const auto valueName = win::pathFromUtf8(id.substr(bar + 1));
+  if (!valueName) return changeReply(false, kBadIdError);
+  if (::RegDeleteKeyValueW(source->hive, source->runKey, valueName->c_str()) != ERROR_SUCCESS) {
     return changeReply(false, kAccessDeniedError);
   }
   return succeeded();
