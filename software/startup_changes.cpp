@@ -141,17 +141,22 @@ ApprovalRecord approvalRecord(bool enabled, FILETIME disabledAt) {
 }
 
 EncodableMap setStartupItem(const std::string& id, const std::string& kind, bool enabled) {
+  // A name holding U+0000 would reach the registry cut short: the record of another item.
   if (const StartupFolderSource* folder = startupFolderSourceOf(kind)) {
-    return writeApproval(folder->approvalHive, kApprovedStartupFolderKey,
-                         lastComponent(win::toUtf16(id)), enabled);
+    const auto path = win::pathFromUtf8(id);
+    if (!path) return changeReply(false, kBadIdError);
+    return writeApproval(folder->approvalHive, kApprovedStartupFolderKey, lastComponent(*path),
+                         enabled);
   }
   const size_t bar = id.find(kIdSeparator);
-  if (bar == std::string::npos) return changeReply(false, kBadIdError);
+  const auto valueName =
+      bar == std::string::npos ? std::nullopt : win::pathFromUtf8(id.substr(bar + 1));
+  if (!valueName) return changeReply(false, kBadIdError);
   const std::string_view keyPart = std::string_view(id).substr(0, bar);
   const HKEY hive = id.starts_with(kMachineHiveMark) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
   const wchar_t* approvalKey =
       keyPart.find(kRun32Mark) != std::string_view::npos ? kApprovedRun32Key : kApprovedRunKey;
-  return writeApproval(hive, approvalKey, win::toUtf16(id.substr(bar + 1)), enabled);
+  return writeApproval(hive, approvalKey, *valueName, enabled);
 }
 
 EncodableMap removeStartupItem(const std::string& id, const std::string& kind) {

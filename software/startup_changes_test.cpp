@@ -98,6 +98,7 @@ TEST(RemoveStartupItem, DeletesRunValuesOfTheFourKeysOnlyAndKeepsTheRecord) {
            "HKCR\\" + runKey + "|" + value,
            runKey + "|" + value,
            "HKCU\\" + runKey,
+           "HKCU\\" + runKey + "|" + value + std::string("\0x", 2),  // cut short: another value
            std::string(),
        }) {
     EXPECT_EQ(removeStartupItem(id, kUserAgentKind), reply(false, kBadIdError)) << id;
@@ -140,6 +141,7 @@ TEST(RemoveStartupItem, StartupFolderEntriesOnlyDirectlyInsideTheKindsFolder) {
       {folder + L"\\", kLoginItemKind},
       {own.path(), kDaemonKind},  // the user's folder is not the all-users one
       {own.path() + L":stream", kLoginItemKind},
+      {own.path() + std::wstring(L"\0x", 2), kLoginItemKind},
       {L"relative.lnk", kLoginItemKind},
   };
   for (const auto& c : refused) {

@@ -95,55 +95,50 @@ def test_list_apps_entry_shape_icon_and_progress(program, uninstall_entry):
         assert type(event["count"]) is Int64 and 1 <= event["count"] <= len(apps)
 
 
-def test_startup_item_listed_disabled_enabled_and_removed(program):
+def test_startup_item_shape_and_change_replies(program):
     value = support.unique_name("TidvaleE2E")
-    reg("add", f"HKCU\\{RUN}", "/v", value, "/t", "REG_EXPAND_SZ", "/d",
-        "%SystemRoot%\\notepad.exe", "/f")
+    reg("add", f"HKCU\\{RUN}", "/v", value, "/t", "REG_EXPAND_SZ", "/d", "%SystemRoot%\\a.exe",
+        "/f")
     item_id = f"HKCU\\{RUN}|{value}"
     try:
-        def listed():
-            result = program.call("listStartupItems")
-            check_exact_encoding(result)
-            assert list(result.reply) == ["items"] and result.events == []
-            return [i for i in result.reply["items"] if i["id"] == item_id]
-
-        [item] = listed()
-        assert sorted(item) == sorted(STARTUP_KEYS)
-        assert item == {"id": item_id, "name": value, "path": "%SystemRoot%\\notepad.exe",
-                        "kind": "userAgent", "enabled": True, "runAtLoad": True,
-                        "editable": True}
+        result = program.call("listStartupItems")
+        check_exact_encoding(result)
+        assert list(result.reply) == ["items"] and result.events == []
+        assert [i for i in result.reply["items"] if i["id"] == item_id] == [{
+            "id": item_id, "name": value, "path": "%SystemRoot%\\a.exe", "kind": "userAgent",
+            "enabled": True, "runAtLoad": True, "editable": True}]
         change = {"id": item_id, "kind": "userAgent"}
-        off = program.call("setStartupItem", {**change, "enabled": False})
-        check_exact_encoding(off)
-        assert off.reply == {"ok": True, "error": ""}
-        assert listed()[0]["enabled"] is False
-        assert program.call("setStartupItem", change).reply == {"ok": True, "error": ""}
-        assert listed()[0]["enabled"] is True
-
-        assert program.call("removeStartupItem", change).reply == {"ok": True, "error": ""}
-        assert listed() == []
-        again = program.call("removeStartupItem", change).reply
-        assert again == {"ok": False, "error": "Access denied (run as administrator)"}
+        for method, args, reply in [
+            ("setStartupItem", {**change, "enabled": False}, {"ok": True, "error": ""}),
+            ("removeStartupItem", change, {"ok": True, "error": ""}),
+            ("removeStartupItem", change,
+             {"ok": False, "error": "Access denied (run as administrator)"}),
+            ("removeStartupItem", {"id": "HKCU\\Software|x", "kind": "userAgent"},
+             {"ok": False, "error": "bad id"}),
+        ]:
+            result = program.call(method, args)
+            check_exact_encoding(result)
+            assert result.reply == reply, (method, args)
     finally:
         reg("delete", f"HKCU\\{RUN}", "/v", value, "/f", check=False)
         reg("delete", APPROVED_RUN, "/v", value, "/f", check=False)
     assert not reg_exists(APPROVED_RUN, value) and not reg_exists(f"HKCU\\{RUN}", value)
 
 
-def test_remove_startup_item_refuses_ids_it_never_listed(program, prefix_files, temp_dir):
-    victim_key = "HKCU\\Software\\TidvaleTest\\" + support.unique_name("victim")
-    reg("add", victim_key, "/v", "Keep", "/t", "REG_SZ", "/d", "x", "/f")
+def test_uninstall_app_runs_the_command_then_deletes_leftovers(program, uninstall_entry,
+                                                                prefix_files, temp_dir):
+    bundle, key = uninstall_entry({"DisplayName": ("REG_SZ", support.unique_name("E2E"))})
     folder, win_folder = prefix_files.folder(temp_dir)
-    victim_file = prefix_files.file(folder / "victim.txt", 3)
-    try:
-        for args in [{"id": victim_key + "|Keep", "kind": "userAgent"},
-                     {"id": win_folder + "\\victim.txt", "kind": "loginItem"}]:
-            result = program.call("removeStartupItem", args)
-            check_exact_encoding(result)
-            assert result.reply == {"ok": False, "error": "bad id"}, args
-        assert reg_exists(victim_key, "Keep") and victim_file.exists()
-    finally:
-        reg("delete", victim_key, "/f")
+    prefix_files.file(folder / "left.bin", 100)
+    result = program.call("uninstallApp", {"command": f'reg.exe delete "{key}" /f',
+                                           "regKey": bundle, "paths": [win_folder]})
+    check_exact_encoding(result)
+    assert result.reply == {"ok": True, "error": "", "freed": 100, "failed": [], "inTrash": [],
+                            "inTrashBytes": 0}
+    assert type(result.reply["freed"]) is Int64 and type(result.reply["inTrashBytes"]) is Int64
+    assert not folder.exists() and not reg_exists(key)
+    nothing = program.call("uninstallApp", {}).reply
+    assert nothing == {"ok": True, "freed": 0, "failed": [], "inTrash": [], "inTrashBytes": 0}
 
 
 def test_app_leftovers_shape_weak_match_and_links(program, prefix_files):
