@@ -8,6 +8,7 @@
 #include "removal/win32_recycle_bin.h"
 #include "scanners/win32_file_system.h"
 #include "win/known_folder.h"
+#include "win/path_names.h"
 #include "win/text.h"
 
 namespace tidvale {
@@ -15,19 +16,9 @@ namespace {
 
 // GetFullPathNameW's form of `path`, with short (8.3) names expanded where the path exists.
 std::optional<std::wstring> systemFullPath(const std::wstring& path) {
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring full(needed, L'\0');
-  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return std::nullopt;
-  full.resize(written);
-  const DWORD longNeeded = ::GetLongPathNameW(full.c_str(), nullptr, 0);
-  if (longNeeded == 0) return full;
-  std::wstring longForm(longNeeded, L'\0');
-  const DWORD longWritten = ::GetLongPathNameW(full.c_str(), longForm.data(), longNeeded);
-  if (longWritten == 0 || longWritten >= longNeeded) return full;
-  longForm.resize(longWritten);
-  return longForm;
+  const std::optional<std::wstring> full = win::fullPathName(path);
+  if (!full) return std::nullopt;
+  return win::longPathName(*full).value_or(*full);
 }
 
 RemovalGuard systemRemovalGuard() {

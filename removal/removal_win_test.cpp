@@ -125,6 +125,26 @@ TEST_F(RemovalWinTest, AFileInUseFailsItsFolderOnly) {
   EXPECT_FALSE(exists(L"tree\\sub\\b.bin"));
 }
 
+// Another process keeps a folder open without sharing deletion: its entries still go, and only
+// the folder itself stays.
+TEST_F(RemovalWinTest, AFolderHeldByAnotherLosesItsEntries) {
+  root_.file(L"tree\\held\\a.bin", 10);
+  root_.file(L"tree\\held\\sub\\b.bin", 20);
+  win::UniqueFileHandle holder(::CreateFileW((root_ / L"tree\\held").c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(holder.valid());
+
+  const Reply reply = remove({root_ / L"tree"});
+  holder.reset();
+
+  EXPECT_THAT(reply.failed, ElementsAre(win::toUtf8(root_ / L"tree")));
+  EXPECT_EQ(reply.freed, 30);
+  EXPECT_TRUE(exists(L"tree\\held"));
+  EXPECT_FALSE(exists(L"tree\\held\\a.bin"));
+  EXPECT_FALSE(exists(L"tree\\held\\sub"));
+}
+
 // Relative paths would resolve against the current folder, and protected folders are never
 // removed whole: each is refused, and the canary beside or inside it stays.
 TEST_F(RemovalWinTest, RefusedPathsTouchNothing) {

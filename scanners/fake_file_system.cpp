@@ -83,12 +83,15 @@ struct FakeFileSystem::Node {
   DirEntry entry() const {
     return DirEntry{name, attributes, reparseTag, isFolder() ? 0 : size, lastWriteTime};
   }
-  // Takes the node out of its folder; it lives on while a held folder refers to it.
+  // Takes the node out of its folder; it lives on while a held folder refers to it, and is gone
+  // on return otherwise.
   void detach() {
-    auto& siblings = parent->children;
-    siblings.erase(std::find_if(siblings.begin(), siblings.end(),
-                                [this](const auto& node) { return node.get() == this; }));
-    parent = nullptr;
+    Node* folder = std::exchange(parent, nullptr);
+    auto& siblings = folder->children;
+    const auto found = std::find_if(siblings.begin(), siblings.end(),
+                                    [this](const auto& node) { return node.get() == this; });
+    const std::shared_ptr<Node> last = std::move(*found);
+    siblings.erase(found);
   }
   std::shared_ptr<Node> shared() const {
     if (!parent) return nullptr;

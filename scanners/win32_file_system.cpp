@@ -6,6 +6,7 @@
 #include "scanners/extended_path.h"
 #include "scanners/path_text.h"
 #include "scanners/win32_held_folder.h"
+#include "win/path_names.h"
 #include "win/unique_resource.h"
 
 namespace tidvale::fs {
@@ -26,14 +27,7 @@ int64_t ticksOf(const FILETIME& time) {
 
 // The current folder, or a drive's, for a root that depends on it ("", "C:" or "\\").
 std::optional<std::wstring> resolveCurrentFolder(std::wstring_view root) {
-  const std::wstring text = root.empty() ? std::wstring(L".") : std::wstring(root);
-  const DWORD needed = ::GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return std::nullopt;
-  std::wstring full(needed, L'\0');
-  const DWORD written = ::GetFullPathNameW(text.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return std::nullopt;
-  full.resize(written);
-  return full;
+  return win::fullPathName(root.empty() ? std::wstring(L".") : std::wstring(root));
 }
 
 StatusOutcome outcomeOf(DWORD error) {

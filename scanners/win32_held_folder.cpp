@@ -15,6 +15,9 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // A held folder is listed, its attributes read and changed, and it is deleted through its handle.
 constexpr ACCESS_MASK kHoldAccess =
     FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
+// Held without the right to delete it, when another process keeps that right from us: its entries
+// can still go, and only the folder itself stays.
+constexpr ACCESS_MASK kHoldWithoutDeleteAccess = kHoldAccess & ~DELETE;
 // An entry removed as itself: its attributes are read and cleared, then it is deleted.
 constexpr ACCESS_MASK kRemoveAccess =
     FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
@@ -147,6 +150,8 @@ class HandleListing final : public FolderListing {
 };
 
 Hold holdOpened(win::UniqueFileHandle handle);
+template <typename Open>
+Hold holdWith(Open open);
 
 class Win32HeldFolder final : public HeldFolder {
  public:
@@ -157,14 +162,9 @@ class Win32HeldFolder final : public HeldFolder {
   }
 
   Hold holdChild(const std::wstring& name) override {
-    FsError error = FsError::None;
-    win::UniqueFileHandle child =
-        openRelative(handle_.get(), name, kHoldAccess, kOpenOptions, error);
-    if (!child) {
-      return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
-                  error};
-    }
-    return holdOpened(std::move(child));
+    return holdWith([&](ACCESS_MASK access, FsError& error) {
+      return openRelative(handle_.get(), name, access, kOpenOptions, error);
+    });
   }
 
   FsError removeChild(const std::wstring& name) override {
@@ -179,6 +179,22 @@ class Win32HeldFolder final : public HeldFolder {
  private:
   win::UniqueFileHandle handle_;
 };
+
+// Opens with `open(access, error)`, without the right to delete when that is refused, and keeps
+// the handle only when it is a plain folder.
+template <typename Open>
+Hold holdWith(Open open) {
+  FsError error = FsError::None;
+  win::UniqueFileHandle handle = open(kHoldAccess, error);
+  if (!handle && (error == FsError::InUse || error == FsError::AccessDenied)) {
+    handle = open(kHoldWithoutDeleteAccess, error);
+  }
+  if (!handle) {
+    return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                error};
+  }
+  return holdOpened(std::move(handle));
+}
 
 // Keeps the handle only when it is a plain folder; anything else is removed as itself.
 Hold holdOpened(win::UniqueFileHandle handle) {
@@ -212,13 +228,8 @@ FsError fsErrorOf(unsigned long win32Error) {
 }
 
 Hold holdWin32Folder(const std::wstring& extendedPath) {
-  FsError error = FsError::None;
-  win::UniqueFileHandle handle = openPath(extendedPath, kHoldAccess, error);
-  if (!handle) {
-    return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
-                error};
-  }
-  return holdOpened(std::move(handle));
+  return holdWith(
+      [&](ACCESS_MASK access, FsError& error) { return openPath(extendedPath, access, error); });
 }
 
 FsError removeWin32Entry(const std::wstring& extendedPath) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Bounded libFuzzer runs (built by the native preset): the codec's value, method-call and
-# response decoding, and the headless engine's input lines.
+# response decoding, the headless engine's input lines, and the Recycle Bin index parser.
 # Usage: scripts/fuzz.sh SECONDS    Each target runs SECONDS; fails on any crash, leak, timeout
 # or sanitizer finding. Findings are written to <build root>/fuzz-<target>/.
 set -euo pipefail
@@ -25,3 +25,4 @@ run_fuzzer() {
 
 run_fuzzer channels/codec_fuzzer "$repo/channels/fuzz_seeds"
 run_fuzzer engine/engine_protocol_fuzzer "$repo/engine/fuzz_seeds"
+run_fuzzer removal/recycle_index_fuzzer "$repo/removal/fuzz_seeds"

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Removal benchmark: "deleteItems" (which measures each item, then removes it through held
+# folder handles) against a raw FindFirstFileExW + DeleteFileW / RemoveDirectoryW loop, each on a
+# fresh copy of the same generated 100,000-file tree inside the isolated prefix, interleaved.
+# Prints the ratio of their speeds and the share of the routine's time its measurement takes.
+# Environment: TIDVALE_BUILD_ROOT (default <repo>/build), DELETE_BENCH_REPETITIONS (default 3).
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
+mkdir -p "$build_root"
+build_root=$(cd "$build_root" && pwd)
+repetitions=${DELETE_BENCH_REPETITIONS:-3}
+drive_c=$build_root/wine/prefix/drive_c
+
+"$repo/scripts/wine-prefix.sh" "$build_root/wine" </dev/null >/dev/null 2>&1
+windows_dir=$build_root/windows
+if [ ! -f "$windows_dir/build.ninja" ]; then
+  cmake -S "$repo" --preset windows -B "$windows_dir" -DTIDVALE_WINE_ROOT="$build_root/wine" >/dev/null
+fi
+cmake --build "$windows_dir" --target delete_items_bench delete_raw_bench >/dev/null
+
+# 50 x 10 x 10 leaf folders of 20 sparse files each: 100,000 files, 5,550 folders.
+make_tree() {
+  python3 - "$1" <<'PY'
+import os, sys
+root, n = sys.argv[1], 0
+for a in range(50):
+    for b in range(10):
+        for c in range(10):
+            folder = os.path.join(root, f"d{a:02d}", f"e{b}", f"f{c}")
+            os.makedirs(folder)
+            for i in range(20):
+                with open(os.path.join(folder, f"file{i:02d}.dat"), "wb") as f:
+                    f.truncate((n * 37) % 4096)
+                n += 1
+PY
+}
+
+run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
+lines=()
+for ((i = 0; i < repetitions; i++)); do
+  rm -rf "$drive_c/delete-bench-raw" "$drive_c/delete-bench-items"
+  make_tree "$drive_c/delete-bench-raw"
+  make_tree "$drive_c/delete-bench-items"
+  lines+=("$(run "$windows_dir/bench/delete_raw_bench.exe" 'C:\delete-bench-raw')")
+  lines+=("$(run "$windows_dir/bench/delete_items_bench.exe" 'C:\delete-bench-items')")
+  if [ -e "$drive_c/delete-bench-items" ] || [ -e "$drive_c/delete-bench-raw" ]; then
+    echo "delete bench: a tree was not removed whole" >&2
+    exit 1
+  fi
+done
+
+python3 - "${lines[@]}" <<'PY'
+import statistics, sys
+raw, items = [], []
+for line in sys.argv[1:]:
+    name, *pairs = line.split()
+    fields = dict(p.split("=", 1) for p in pairs)
+    (raw if name == "raw" else items).append(fields)
+files = int(raw[0]["files"])
+if any(int(i["failed"]) for i in items):
+    sys.exit("delete bench: deleteItems reported failures")
+t_raw = statistics.median(float(r["seconds"]) for r in raw)
+t_items = statistics.median(float(i["seconds"]) for i in items)
+t_measure = statistics.median(float(i["measure_seconds"]) for i in items)
+print(f"files: {files}")
+print(f"raw walk-and-delete: {t_raw:.2f} s ({files / t_raw:,.0f} files/s)")
+print(f"deleteItems:         {t_items:.2f} s ({files / t_items:,.0f} files/s)")
+print(f"deleteItems speed / raw speed: {t_raw / t_items:.2f}x (goal >= 0.7x)")
+print(f"measuring share of deleteItems: {t_measure / t_items:.0%}")
+PY
