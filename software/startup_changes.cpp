@@ -7,6 +7,7 @@
 #include "software/startup_sources.h"
 #include "software/system_message.h"
 #include "win/known_folder.h"
+#include "win/path_names.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 
@@ -47,16 +48,6 @@ EncodableMap writeApproval(HKEY hive, const wchar_t* approvalKey, const std::wst
   return succeeded();
 }
 
-std::wstring fullPath(const std::wstring& path) {
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::wstring full(needed, L'\0');
-  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return {};
-  full.resize(written);
-  return full;
-}
-
 std::wstring withoutTrailingSeparator(std::wstring path) {
   while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
   return path;
@@ -67,8 +58,9 @@ std::wstring withoutTrailingSeparator(std::wstring path) {
 std::optional<std::wstring> entryDirectlyInside(const std::wstring& folder,
                                                 const std::wstring& id) {
   if (folder.empty() || id.empty()) return std::nullopt;
-  const std::wstring normalFolder = withoutTrailingSeparator(fullPath(folder));
-  const std::wstring normalEntry = fullPath(id);
+  const std::wstring normalFolder =
+      withoutTrailingSeparator(win::fullPathName(folder).value_or(L""));
+  const std::wstring normalEntry = win::fullPathName(id).value_or(L"");
   const size_t slash = normalEntry.rfind(L'\\');
   if (normalFolder.empty() || slash == std::wstring::npos) return std::nullopt;
   const std::wstring name = normalEntry.substr(slash + 1);
