@@ -74,7 +74,9 @@ std::wstring environmentVariable(const wchar_t* name) {
 
 TEST(SystemSummary, ReplyFiguresMatchOtherSourcesOfThePlatform) {
   const EncodableMap summary = systemInfo();
-  const auto at = [&summary](const char* key) { return summary.at(EncodableValue(key)); };
+  const auto at = [&summary](const char* key) -> const EncodableValue& {
+    return summary.at(EncodableValue(key));
+  };
   EXPECT_EQ(summary.size(), 12u);
   EXPECT_EQ(at("cores"),
             EncodableValue(static_cast<int32_t>(::GetActiveProcessorCount(ALL_PROCESSOR_GROUPS))));
