@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <vector>
