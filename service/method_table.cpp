@@ -7,6 +7,9 @@
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
 #include "service/method_arguments.h"
+#include "system/memory_optimizer.h"
+#include "system/memory_report.h"
+#include "system/system_summary.h"
 #include "win/text.h"
 
 namespace tidvale {
@@ -23,6 +26,10 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
          return deleteItems(state, arguments.paths, arguments.toTrash);
        }},
       {"emptyTrash", [](ServiceState& state, const EncodableMap&) { return emptyTrash(state); }},
+      {"systemInfo", [](ServiceState&, const EncodableMap&) { return system::systemInfo(); }},
+      {"memoryInfo", [](ServiceState&, const EncodableMap&) { return system::memoryReport(); }},
+      {"optimizeMemory",
+       [](ServiceState&, const EncodableMap&) { return system::optimizeMemory(); }},
       {"scanJunk", [](ServiceState& state, const EncodableMap&) { return scanJunk(state); }},
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {

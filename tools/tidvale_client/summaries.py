@@ -6,8 +6,11 @@ from __future__ import annotations
 
 from typing import Any, Callable
 
-from . import display
+from . import display, system_views
 
 SUMMARIES: dict[str, Callable[[Any], str]] = {
     "scanJunk": display.junk_summary,
+    "systemInfo": system_views.system_summary,
+    "memoryInfo": system_views.memory_summary,
+    "optimizeMemory": system_views.optimizer_summary,
 }
