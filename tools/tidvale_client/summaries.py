@@ -6,8 +6,11 @@ from __future__ import annotations
 
 from typing import Any, Callable
 
-from . import display
+from . import display, storage_views
 
 SUMMARIES: dict[str, Callable[[Any], str]] = {
     "scanJunk": display.junk_summary,
+    "scanLargeFiles": storage_views.large_files_summary,
+    "scanDuplicates": storage_views.duplicates_summary,
+    "analyzeDisk": storage_views.disk_summary,
 }
