@@ -19,9 +19,9 @@ struct SizeBucket {
   int64_t size = 0;
   std::vector<std::wstring> paths;                      // in walk order
   std::vector<std::optional<FileIdentity>> identities;  // per path
-  std::vector<size_t> distinct;      // indexes into paths: the first path of each file
-  std::vector<std::string> partial;  // per distinct file; "" when it could not be read
-  std::vector<std::string> full;     // per distinct file; "" when unread, unreadable or skipped
+  std::vector<size_t> distinct;          // indexes into paths: the first path of each file
+  std::vector<BeginningDigest> partial;  // per distinct file; "" when it could not be read
+  std::vector<std::string> full;         // per distinct file; "" when unread, unreadable or skipped
 };
 
 // Digests keyed in their own order: the groups of a bucket come out in the same order for any
@@ -108,8 +108,7 @@ class DuplicateScanRun {
     forEachFile(
         window, [](const SizeBucket& bucket) { return bucket.distinct.size(); },
         [](FileContentReader& reader, SizeBucket& bucket, size_t i) {
-          bucket.partial[i] =
-              reader.digest(bucket.paths[bucket.distinct[i]], bucket.size, kPartialDigestBytes);
+          bucket.partial[i] = reader.digestBeginning(bucket.paths[bucket.distinct[i]], bucket.size);
         });
 
     // Stage 2: the whole content of files that share their partial digest with another one.
@@ -129,12 +128,14 @@ class DuplicateScanRun {
     pool_.run(fullHashes.size(), [&](size_t worker, size_t index) {
       if (state_.cancelled()) return;  // seen before each full-content hash
       auto [bucket, i] = fullHashes[index];
-      bucket->full[i] = reader(worker).digest(bucket->paths[bucket->distinct[i]], bucket->size, -1);
+      bucket->full[i] = reader(worker).digestWhole(bucket->paths[bucket->distinct[i]], bucket->size,
+                                                   bucket->partial[i].continuation.get());
     });
 
     for (SizeBucket* bucket : window) {
       if (bucket->distinct.size() < 2) continue;
       gatherGroups(*bucket);
+      release(*bucket);
       ++bucketsDone_;
       emitProgress(state_, kDuplicateProgressTask, env_.toUtf8(bucket->paths.front()), bucketsDone_,
                    static_cast<uint64_t>(wastedTotal_), false);
@@ -150,14 +151,23 @@ class DuplicateScanRun {
       bucket.distinct.push_back(i);
     }
     if (bucket.distinct.size() < 2) bucket.distinct.clear();
-    bucket.partial.assign(bucket.distinct.size(), {});
+    bucket.partial.clear();
+    bucket.partial.resize(bucket.distinct.size());
     bucket.full.assign(bucket.distinct.size(), {});
+  }
+
+  // The bucket is decided: its hash states and digests are no longer needed.
+  static void release(SizeBucket& bucket) {
+    bucket.partial.clear();
+    bucket.partial.shrink_to_fit();
+    bucket.full.clear();
+    bucket.full.shrink_to_fit();
   }
 
   static DigestGroups partialGroups(const SizeBucket& bucket) {
     DigestGroups groups;
     for (size_t i = 0; i < bucket.partial.size(); ++i) {
-      if (!bucket.partial[i].empty()) groups[bucket.partial[i]].push_back(i);
+      if (!bucket.partial[i].digest.empty()) groups[bucket.partial[i].digest].push_back(i);
     }
     return groups;
   }

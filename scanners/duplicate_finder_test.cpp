@@ -32,12 +32,14 @@ using ::testing::UnorderedElementsAreArray;
 constexpr int64_t kBig = 2 * 1048576;
 
 // File contents behind the content seam. The digest is the text it stands for, so equal
-// digests mean equal bytes; the read rules are those of the real reader.
+// digests mean equal bytes; the read rules are those of the real reader. Every span of bytes
+// read is recorded.
 class FakeContents {
  public:
   struct Read {
     std::wstring path;
-    int64_t limit;
+    int64_t from;
+    int64_t to;
     bool operator==(const Read&) const = default;
   };
 
@@ -49,8 +51,8 @@ class FakeContents {
     std::lock_guard guard(lock_);
     files_[path].locked = true;
   }
-  // Called at the start of every digest, outside the lock.
-  std::function<void(const Read&)> onDigest;
+  // Called at the start of every read, outside the lock.
+  std::function<void(const std::wstring& path)> onRead;
 
   std::vector<Read> reads() {
     std::lock_guard guard(lock_);
@@ -67,23 +69,42 @@ class FakeContents {
     std::optional<FileIdentity> id;
     bool locked = false;
   };
+  struct Continuation final : DigestContinuation {};
+
+  // The content of an unlocked file, after recording the read; null when it cannot be opened.
+  const std::string* read(const std::wstring& path, int64_t from, int64_t to) {
+    if (onRead) onRead(path);
+    std::lock_guard guard(lock_);
+    const auto found = files_.find(path);
+    if (found == files_.end() || found->second.locked) return nullptr;
+    reads_.push_back({path, from, to});
+    return &found->second.content;
+  }
 
   class Reader final : public FileContentReader {
    public:
     explicit Reader(FakeContents& owner) : owner_(owner) {}
-    std::string digest(const std::wstring& path, int64_t expectedSize, int64_t limit) override {
-      if (owner_.onDigest) owner_.onDigest({path, limit});
-      std::lock_guard guard(owner_.lock_);
-      owner_.reads_.push_back({path, limit});
-      const auto found = owner_.files_.find(path);
-      if (found == owner_.files_.end() || found->second.locked) return {};
-      const std::string& content = found->second.content;
-      const bool whole = limit < 0 || limit >= expectedSize;
-      const int64_t wanted = whole ? expectedSize : limit;
-      const int64_t length = static_cast<int64_t>(content.size());
+
+    BeginningDigest digestBeginning(const std::wstring& path, int64_t expectedSize) override {
+      const bool whole = expectedSize <= kPartialDigestBytes;
+      const int64_t wanted = whole ? expectedSize : kPartialDigestBytes;
+      const std::string* content = owner_.read(path, 0, wanted);
+      if (!content) return {};
+      const int64_t length = static_cast<int64_t>(content->size());
       if (length < wanted || (whole && length != wanted)) return {};
-      return "digest:" + content.substr(0, static_cast<size_t>(wanted));
+      BeginningDigest result{"digest:" + content->substr(0, static_cast<size_t>(wanted)), nullptr};
+      if (!whole) result.continuation = std::make_unique<Continuation>();
+      return result;
     }
+
+    std::string digestWhole(const std::wstring& path, int64_t expectedSize,
+                            DigestContinuation* from) override {
+      const int64_t start = dynamic_cast<Continuation*>(from) ? kPartialDigestBytes : 0;
+      const std::string* content = owner_.read(path, start, expectedSize);
+      if (!content || static_cast<int64_t>(content->size()) != expectedSize) return {};
+      return "digest:" + *content;
+    }
+
     std::optional<FileIdentity> identity(const std::wstring& path) override {
       std::lock_guard guard(owner_.lock_);
       const auto found = owner_.files_.find(path);
@@ -99,7 +120,6 @@ class FakeContents {
   std::vector<Read> reads_;
 };
 
-// Content of `size` bytes: `head` repeated, its last byte replaced by `tail`.
 std::wstring asciiWide(const std::string& text) {
   return std::wstring(text.begin(), text.end());
 }
@@ -366,15 +386,15 @@ TEST_F(DuplicateFinderTest, CancelDuringAPartialStageFinishesItButNothingMore) {
     file(L"small1", content(10, 's'));
     file(L"small2", content(10, 's'));
     size_t readsBefore = contents_.reads().size();
-    contents_.onDigest = [&](const FakeContents::Read&) { state_.cancelFlag = true; };
+    contents_.onRead = [&](const std::wstring&) { state_.cancelFlag = true; };
 
     const EncodableMap reply = scan(1, workers);
-    contents_.onDigest = nullptr;
+    contents_.onRead = nullptr;
     EXPECT_TRUE(boolAt(reply, "cancelled"));
     const std::vector<FakeContents::Read> reads = contents_.reads();
     size_t partial = 0;
     for (size_t i = readsBefore; i < reads.size(); ++i) {
-      EXPECT_EQ(reads[i].limit, kPartialDigestBytes) << "a whole file was hashed after the cancel";
+      EXPECT_EQ(reads[i].from, 0) << "a whole file was hashed after the cancel";
       EXPECT_EQ(reads[i].path.find(L"small"), std::wstring::npos) << "a later bucket was read";
       ++partial;
     }

@@ -39,15 +39,18 @@ std::wstring win32Path(const std::wstring& path) {
   return fs::extendedLengthForm(full);
 }
 
-std::string hexOf(const UCHAR* bytes, size_t count) {
-  std::string text;
-  text.reserve(count * 2);
-  for (size_t i = 0; i < count; ++i) {
-    text.push_back(kHexDigits[bytes[i] >> 4]);
-    text.push_back(kHexDigits[bytes[i] & 0xF]);
-  }
-  return text;
+win::UniqueFileHandle openForReading(const std::wstring& path) {
+  return win::UniqueFileHandle(::CreateFileW(win32Path(path).c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
+
+// The hash state after a file's beginning; the hash object is the continuation's own copy.
+class HashContinuation final : public DigestContinuation {
+ public:
+  explicit HashContinuation(UniqueHash hash) : hash(std::move(hash)) {}
+  UniqueHash hash;
+};
 
 class Win32ContentReader final : public FileContentReader {
  public:
@@ -58,46 +61,48 @@ class Win32ContentReader final : public FileContentReader {
     }
   }
 
-  std::string digest(const std::wstring& path, int64_t expectedSize, int64_t limit) override {
-    if (!algorithm_) return {};
-    win::UniqueFileHandle file(::CreateFileW(win32Path(path).c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BeginningDigest digestBeginning(const std::wstring& path, int64_t expectedSize) override {
+    BeginningDigest result;
+    win::UniqueFileHandle file = openForReading(path);
+    UniqueHash hash = newHash();
+    if (!file || !hash) return result;
+    // A file no longer than its beginning is read to its end, which must be where it was listed.
+    const bool whole = expectedSize <= kPartialDigestBytes;
+    if (!hashSpan(file.get(), hash.get(), whole ? expectedSize : kPartialDigestBytes, whole)) {
+      return result;
+    }
+    if (!whole) {
+      UniqueHash copy;
+      if (BCRYPT_SUCCESS(::BCryptDuplicateHash(hash.get(), copy.put(), nullptr, 0, 0))) {
+        result.continuation = std::make_unique<HashContinuation>(std::move(copy));
+      }
+    }
+    result.digest = finish(hash.get());
+    if (result.digest.empty()) result.continuation.reset();
+    return result;
+  }
+
+  std::string digestWhole(const std::wstring& path, int64_t expectedSize,
+                          DigestContinuation* from) override {
+    win::UniqueFileHandle file = openForReading(path);
     if (!file) return {};
-    if (expectedSize < 0) {
-      LARGE_INTEGER size;
-      if (!::GetFileSizeEx(file.get(), &size)) return {};
-      expectedSize = size.QuadPart;
+    auto* continuation = dynamic_cast<HashContinuation*>(from);
+    UniqueHash fresh;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    int64_t start = 0;
+    if (continuation && continuation->hash) {
+      LARGE_INTEGER offset;
+      offset.QuadPart = kPartialDigestBytes;
+      if (!::SetFilePointerEx(file.get(), offset, nullptr, FILE_BEGIN)) return {};
+      hash = continuation->hash.get();
+      start = kPartialDigestBytes;
+    } else {
+      fresh = newHash();
+      if (!fresh) return {};
+      hash = fresh.get();
     }
-    UniqueHash hash;
-    if (!BCRYPT_SUCCESS(
-            ::BCryptCreateHash(algorithm_.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
-      return {};
-    }
-    if (buffer_.empty()) buffer_.resize(kReadBufferBytes);
-
-    // Read whole, the file must end exactly at its listed size; read in part, it must hold at
-    // least `limit` bytes. Anything else is a file that changed or could not be read through.
-    const bool whole = limit < 0 || limit >= expectedSize;
-    const int64_t wanted = whole ? expectedSize : limit;
-    int64_t total = 0;
-    for (;;) {
-      const DWORD ask =
-          whole ? kReadBufferBytes
-                : static_cast<DWORD>(std::min<int64_t>(wanted - total, kReadBufferBytes));
-      if (ask == 0) break;
-      DWORD read = 0;
-      if (!::ReadFile(file.get(), buffer_.data(), ask, &read, nullptr)) return {};
-      if (read == 0) break;
-      total += read;
-      if (total > wanted) return {};
-      if (!BCRYPT_SUCCESS(::BCryptHashData(hash.get(), buffer_.data(), read, 0))) return {};
-    }
-    if (total != wanted) return {};
-
-    UCHAR digest[kSha256Bytes];
-    if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash.get(), digest, kSha256Bytes, 0))) return {};
-    return hexOf(digest, kSha256Bytes);
+    if (!hashSpan(file.get(), hash, expectedSize - start, /*toEnd=*/true)) return {};
+    return finish(hash);
   }
 
   std::optional<FileIdentity> identity(const std::wstring& path) override {
@@ -114,7 +119,61 @@ class Win32ContentReader final : public FileContentReader {
     return FileIdentity{info.dwVolumeSerialNumber, index};
   }
 
+  // hashFile: the first `limit` bytes, or all when `limit` is negative or beyond the end.
+  std::string digestPrefix(const std::wstring& path, int64_t limit) {
+    win::UniqueFileHandle file = openForReading(path);
+    UniqueHash hash = newHash();
+    if (!file || !hash) return {};
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size)) return {};
+    const bool whole = limit < 0 || limit >= size.QuadPart;
+    if (!hashSpan(file.get(), hash.get(), whole ? size.QuadPart : limit, whole)) return {};
+    return finish(hash.get());
+  }
+
  private:
+  UniqueHash newHash() {
+    UniqueHash hash;
+    if (!algorithm_ || !BCRYPT_SUCCESS(::BCryptCreateHash(algorithm_.get(), hash.put(), nullptr, 0,
+                                                          nullptr, 0, 0))) {
+      hash.reset();
+    }
+    return hash;
+  }
+
+  // Feeds the next `length` bytes of `file` to `hash`. False on a read or hash failure, when the
+  // file ends before `length` bytes, or, with `toEnd`, when it goes on past them.
+  bool hashSpan(HANDLE file, BCRYPT_HASH_HANDLE hash, int64_t length, bool toEnd) {
+    if (buffer_.empty()) buffer_.resize(kReadBufferBytes);
+    int64_t total = 0;
+    for (;;) {
+      // Reading to the end asks for a full buffer, so that bytes past `length` show.
+      const DWORD ask =
+          toEnd ? kReadBufferBytes
+                : static_cast<DWORD>(std::min<int64_t>(length - total, kReadBufferBytes));
+      if (ask == 0) break;
+      DWORD read = 0;
+      if (!::ReadFile(file, buffer_.data(), ask, &read, nullptr)) return false;
+      if (read == 0) break;
+      total += read;
+      if (total > length) return false;
+      if (!BCRYPT_SUCCESS(::BCryptHashData(hash, buffer_.data(), read, 0))) return false;
+    }
+    return total == length;
+  }
+
+  static std::string finish(BCRYPT_HASH_HANDLE hash) {
+    UCHAR digest[kSha256Bytes];
+    if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, kSha256Bytes, 0))) return {};
+    std::string text;
+    text.reserve(2 * kSha256Bytes);
+    for (UCHAR byte : digest) {
+      text.push_back(kHexDigits[byte >> 4]);
+      text.push_back(kHexDigits[byte & 0xF]);
+    }
+    return text;
+  }
+
   UniqueAlgorithm algorithm_;
   std::vector<UCHAR> buffer_;
 };
@@ -126,7 +185,7 @@ std::unique_ptr<FileContentReader> makeWin32ContentReader() {
 }
 
 std::string hashFile(const std::wstring& path, int64_t limit) {
-  return makeWin32ContentReader()->digest(path, -1, limit);
+  return Win32ContentReader().digestPrefix(path, limit);
 }
 
 }  // namespace tidvale

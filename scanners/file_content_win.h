@@ -16,8 +16,8 @@ namespace tidvale {
 std::unique_ptr<FileContentReader> makeWin32ContentReader();
 
 // The lower-case hexadecimal SHA-256 of the file's first `limit` bytes, or of the whole file when
-// `limit` is negative; "" when the file cannot be opened or read as far as that (a read error, or
-// fewer bytes than asked for). Any thread.
+// `limit` is negative or beyond its end; "" when the file cannot be opened or read as far as
+// that. Any thread.
 std::string hashFile(const std::wstring& path, int64_t limit);
 
 }  // namespace tidvale

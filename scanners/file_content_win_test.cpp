@@ -89,16 +89,44 @@ TEST_F(FileContentWinTest, HashFileDigestsThePrefixOrTheWholeFile) {
   }
 }
 
+TEST_F(FileContentWinTest, TheWholeDigestContinuesFromTheBeginningsState) {
+  const std::string big = pattern(2 * 1048576 + 77);
+  const std::wstring path = write(L"big", big);
+  const auto first = makeWin32ContentReader();
+  const auto second = makeWin32ContentReader();  // the stages may run on different workers
+
+  BeginningDigest beginning = first->digestBeginning(path, static_cast<int64_t>(big.size()));
+  EXPECT_EQ(beginning.digest, referenceSha256(big.substr(0, kPartialDigestBytes)));
+  EXPECT_NE(beginning.continuation, nullptr);
+  const int64_t size = static_cast<int64_t>(big.size());
+  EXPECT_EQ(second->digestWhole(path, size, beginning.continuation.get()), referenceSha256(big));
+  EXPECT_EQ(second->digestWhole(path, size, nullptr), referenceSha256(big));
+
+  // A file of at most 64 KiB is digested whole at once and leaves nothing to continue.
+  const std::string small = pattern(kPartialDigestBytes);
+  const std::wstring smallPath = write(L"small", small);
+  const BeginningDigest whole = first->digestBeginning(smallPath, kPartialDigestBytes);
+  EXPECT_EQ(whole.digest, referenceSha256(small));
+  EXPECT_EQ(whole.continuation, nullptr);
+}
+
 TEST_F(FileContentWinTest, AFileOfAnotherLengthThanListedHasNoDigest) {
   const std::string bytes = pattern(100);
   const std::wstring path = write(L"hundred", bytes);
+  const std::string big = pattern(100000);
+  const std::wstring bigPath = write(L"big", big);
   const auto reader = makeWin32ContentReader();
-  EXPECT_EQ(reader->digest(path, 100, 65536), referenceSha256(bytes));
-  EXPECT_EQ(reader->digest(path, 100, 50), referenceSha256(bytes.substr(0, 50)));
-  EXPECT_EQ(reader->digest(path, 120, -1), "") << "shorter than listed";
-  EXPECT_EQ(reader->digest(path, 120, 65536), "") << "shorter than listed";
-  EXPECT_EQ(reader->digest(path, 80, -1), "") << "longer than listed";
-  EXPECT_EQ(reader->digest(path, 200, 150), "") << "fewer bytes than the prefix";
+  EXPECT_EQ(reader->digestBeginning(path, 100).digest, referenceSha256(bytes));
+  EXPECT_EQ(reader->digestWhole(path, 100, nullptr), referenceSha256(bytes));
+  EXPECT_EQ(reader->digestBeginning(path, 120).digest, "") << "shorter than listed";
+  EXPECT_EQ(reader->digestBeginning(path, 80).digest, "") << "longer than listed";
+  EXPECT_EQ(reader->digestWhole(path, 120, nullptr), "") << "shorter than listed";
+  EXPECT_EQ(reader->digestWhole(path, 80, nullptr), "") << "longer than listed";
+  EXPECT_EQ(reader->digestBeginning(path, 70000).digest, "") << "fewer bytes than the beginning";
+
+  BeginningDigest beginning = reader->digestBeginning(bigPath, 100000);
+  EXPECT_EQ(beginning.digest, referenceSha256(big.substr(0, kPartialDigestBytes)));
+  EXPECT_EQ(reader->digestWhole(bigPath, 100001, beginning.continuation.get()), "");
 }
 
 TEST_F(FileContentWinTest, AFileLockedAgainstReadingHasNoDigest) {
