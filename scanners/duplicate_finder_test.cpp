@@ -312,16 +312,17 @@ TEST_F(DuplicateFinderTest, ReadsOnlyTheBytesTheAnswerNeeds) {
   file(L"same1", content(kBig + 1, 'c'));
   file(L"same2", content(kBig + 1, 'c'));
   scan(1);
+  // Unique sizes are never read, small files once, whole files from where the beginning ended.
   using Read = FakeContents::Read;
   EXPECT_THAT(contents_.reads(), UnorderedElementsAreArray({
-                                     Read{root_ + L"\\small1", kPartialDigestBytes},
-                                     Read{root_ + L"\\small2", kPartialDigestBytes},
-                                     Read{root_ + L"\\big-a", kPartialDigestBytes},
-                                     Read{root_ + L"\\big-b", kPartialDigestBytes},
-                                     Read{root_ + L"\\same1", kPartialDigestBytes},
-                                     Read{root_ + L"\\same2", kPartialDigestBytes},
-                                     Read{root_ + L"\\same1", -1},
-                                     Read{root_ + L"\\same2", -1},
+                                     Read{root_ + L"\\small1", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\small2", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\big-a", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\big-b", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\same1", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\same2", 0, kPartialDigestBytes},
+                                     Read{root_ + L"\\same1", kPartialDigestBytes, kBig + 1},
+                                     Read{root_ + L"\\same2", kPartialDigestBytes, kBig + 1},
                                  }));
 }
 

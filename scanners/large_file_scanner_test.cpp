@@ -13,6 +13,7 @@
 #include "scanners/fake_file_system.h"
 #include "scanners/junk_reply_test_support.h"
 #include "scanners/path_walks.h"
+#include "scanners/scan_item.h"
 #include "scanners/storage_test_support.h"
 
 namespace tidvale {

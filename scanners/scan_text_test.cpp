@@ -47,7 +47,7 @@ TEST(ScanTextTest, PathsCompareComponentByComponent) {
       {L"C:\\B", L"C:\\a"},  // case-sensitive, by code unit
       {L"C:\\z", L"D:\\a"},
       {L"C:a", L"C:\\a"},  // without a root directory first
-      {L"C:\\a\\x-1", L"C:\\a\\x\\1"},
+      {L"C:\\a\\x\\1", L"C:\\a\\x-1"},  // as text '-' would come first
   };
   for (const auto& c : ordered) {
     EXPECT_LT(comparePaths(c.smaller, c.larger), 0) << asciiUtf8(c.smaller);
