@@ -11,11 +11,16 @@ void DispatchQueue::setWake(Closure wake) {
 }
 
 void DispatchQueue::post(Closure closure) {
+  bool accepted = false;
   {
     std::lock_guard<std::mutex> guard(lock_);
-    pending_.push_back(std::move(closure));
+    if (!closed_) {
+      pending_.push_back(std::move(closure));
+      accepted = true;
+    }
   }
-  if (wake_) wake_();
+  // A refused closure is destroyed on return, outside the lock: its captures may post again.
+  if (accepted && wake_) wake_();
 }
 
 void DispatchQueue::drain() {
@@ -25,6 +30,15 @@ void DispatchQueue::drain() {
     taken.swap(pending_);
   }
   for (Closure& closure : taken) closure();
+}
+
+void DispatchQueue::close() {
+  std::vector<Closure> dropped;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    closed_ = true;
+    dropped.swap(pending_);
+  }
 }
 
 size_t DispatchQueue::pendingCount() {

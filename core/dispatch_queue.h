@@ -21,18 +21,24 @@ class DispatchQueue {
   // Replaces the wake-up. Call before other threads post.
   void setWake(Closure wake);
 
-  // Any thread. Appends under the lock, then wakes outside it.
+  // Any thread. Appends under the lock, then wakes outside it. After close() the closure is
+  // destroyed without running.
   void post(Closure closure);
 
   // Platform thread. Takes every pending closure in one step and runs them in posting order;
   // closures posted meanwhile wait for their own wake-up.
   void drain();
 
+  // Platform thread, when what the closures deliver to goes away: pending closures and every
+  // later post are destroyed without running. Final.
+  void close();
+
   size_t pendingCount();
 
  private:
   std::mutex lock_;
   std::vector<Closure> pending_;
+  bool closed_ = false;
   Closure wake_;
 };
 

@@ -28,6 +28,8 @@ bool FlutterWindow::OnCreate() {
 }
 
 void FlutterWindow::OnDestroy() {
+  // Background calls may still finish: their results and events must not reach a freed messenger.
+  unregisterNativeService();
   flutterController_.reset();
   Win32Window::OnDestroy();
 }

@@ -1,23 +1,52 @@
 #pragma once
-// Extended-length path text ("\\?\C:\..." and "\\?\UNC\server\share\..."), which lets Win32 file
-// calls reach paths longer than 260 units. Pure text, any thread.
+// Extended-length path text ("\\?\C:\..." and "\\?\UNC\server\share\..."). Every Win32 call of the
+// file-system seam takes this form, so that Win32 name handling never rewrites what the caller
+// wrote or what a listing returned: no trailing dots or spaces trimmed, no length limit. Pure
+// text, any thread.
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace tidvale::fs {
 
-// Paths at least this long get the extended-length form before a Win32 call; below it the plain
-// form keeps the usual Win32 name handling. Leaves room for the "\*" of a listing pattern.
-inline constexpr size_t kExtendedPathThreshold = 240;
+// How a path's text begins, which decides what it is relative to.
+enum class PathRootKind {
+  Device,         // "\\?\..." or "\\.\...": already past Win32 name handling, taken verbatim
+  DriveAbsolute,  // "C:\..."
+  Unc,            // "\\server\share\..."
+  DriveRelative,  // "C:" or "C:dir": relative to that drive's current folder
+  Rooted,         // "\dir": relative to the current drive
+  Relative,       // "dir", "." or "": relative to the current folder
+};
+
+struct PathRoot {
+  PathRootKind kind = PathRootKind::Relative;
+  size_t length = 0;  // units of the text that name the root ("C:\", "\\server\share\", "C:")
+};
+
+// Reads the root of `path`; '/' counts as a separator wherever '\' does.
+PathRoot splitPathRoot(std::wstring_view path);
+
+// True for a path that names the same entry whatever the current folder or drive: a drive-absolute
+// path, a UNC path with server and share, or a device path.
+bool isFullyQualified(std::wstring_view path);
 
 // True for text that already bypasses Win32 name parsing: "\\?\" and "\\.\" device paths.
 bool hasDevicePrefix(std::wstring_view path);
 
-// The extended-length form of an absolute, normalised path (as GetFullPathNameW returns it):
-// "C:\x" gives "\\?\C:\x", "\\server\share\x" gives "\\?\UNC\server\share\x", and a path that
-// already has a device prefix is returned unchanged.
-std::wstring extendedLengthForm(std::wstring_view fullPath);
+// Resolves a root that depends on the process's current folders ("", "C:" or "\") to an absolute
+// path; nothing when it cannot.
+using CurrentFolderResolver = std::function<std::optional<std::wstring>(std::wstring_view root)>;
+
+// The extended-length form of `path`: device paths verbatim; otherwise '/' read as '\', "." and
+// ".." components and empty components resolved lexically, every other component kept exactly as
+// written (trailing dots and spaces included). A root folder keeps its trailing separator
+// ("\\?\C:\"). Nothing for an empty path, for text containing U+0000 (which names nothing a Win32
+// call could see), or when a relative root cannot be resolved.
+std::optional<std::wstring> extendedPath(std::wstring_view path,
+                                         const CurrentFolderResolver& resolveCurrent);
 
 }  // namespace tidvale::fs

@@ -18,6 +18,8 @@ constexpr uint32_t kSettableAttributes =
     kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive;
 
 std::vector<std::wstring> splitPath(std::wstring_view path) {
+  constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
+  if (path.starts_with(kExtendedPrefix)) path.remove_prefix(kExtendedPrefix.size());
   std::vector<std::wstring> parts;
   size_t start = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
@@ -67,7 +69,7 @@ struct FakeFileSystem::Node {
   bool inUse = false;
   std::optional<size_t> failAfter;
   Node* parent = nullptr;
-  std::vector<std::unique_ptr<Node>> children;
+  std::vector<std::shared_ptr<Node>> children;  // shared: a held folder outlives its detaching
 
   bool isFolder() const { return (attributes & kAttributeDirectory) != 0; }
   bool isLink() const { return fs::isLink(classifyEntry(attributes, reparseTag)); }
@@ -81,10 +83,19 @@ struct FakeFileSystem::Node {
   DirEntry entry() const {
     return DirEntry{name, attributes, reparseTag, isFolder() ? 0 : size, lastWriteTime};
   }
+  // Takes the node out of its folder; it lives on while a held folder refers to it.
   void detach() {
     auto& siblings = parent->children;
     siblings.erase(std::find_if(siblings.begin(), siblings.end(),
                                 [this](const auto& node) { return node.get() == this; }));
+    parent = nullptr;
+  }
+  std::shared_ptr<Node> shared() const {
+    if (!parent) return nullptr;
+    for (const auto& node : parent->children) {
+      if (node.get() == this) return node;
+    }
+    return nullptr;
   }
 };
 
@@ -93,7 +104,7 @@ struct FakeFileSystem::Lookup {
   Node* node;
 };
 
-FakeFileSystem::FakeFileSystem() : root_(std::make_unique<Node>()) {
+FakeFileSystem::FakeFileSystem() : root_(std::make_shared<Node>()) {
   root_->attributes = kAttributeDirectory;
 }
 
@@ -126,7 +137,7 @@ FakeFileSystem::Node& FakeFileSystem::create(const std::wstring& path, uint32_t 
   for (const std::wstring& part : splitPath(path)) {
     Node* next = node->child(part);
     if (!next) {
-      auto created = std::make_unique<Node>();
+      auto created = std::make_shared<Node>();
       created->name = part;
       created->attributes = kAttributeDirectory;
       created->parent = node;
@@ -197,6 +208,27 @@ void FakeFileSystem::setInUse(const std::wstring& file, bool inUse) {
   if (Node* node = existing(file)) node->inUse = inUse;
 }
 
+void FakeFileSystem::erase(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  Node* node = existing(path);
+  if (node && node->parent) node->detach();
+}
+
+void FakeFileSystem::replaceWithJunction(const std::wstring& path, const std::wstring& target) {
+  std::lock_guard guard(lock_);
+  Node* node = existing(path);
+  if (!node || !node->parent) return;
+  Node& folder = *node->parent;
+  auto junction = std::make_shared<Node>();
+  junction->name = node->name;
+  junction->attributes = kAttributeReparsePoint | kAttributeDirectory;
+  junction->reparseTag = kReparseTagMountPoint;
+  junction->target = target;
+  junction->parent = &folder;
+  node->detach();
+  folder.children.push_back(std::move(junction));
+}
+
 void FakeFileSystem::setListingHook(ListingHook hook) {
   std::lock_guard guard(lock_);
   hook_ = std::move(hook);
@@ -212,18 +244,21 @@ std::vector<std::wstring> FakeFileSystem::openedFolders() {
   return opened_;
 }
 
+std::unique_ptr<FolderListing> FakeFileSystem::listing(const Node& folder,
+                                                       const std::wstring& path) {
+  if (!folder.isFolder() || folder.denied) return nullptr;
+  std::vector<DirEntry> entries;
+  entries.reserve(folder.children.size());
+  for (const auto& child : folder.children) entries.push_back(child->entry());
+  return std::make_unique<FakeListing>(path, std::move(entries), folder.failAfter, hook_);
+}
+
 std::unique_ptr<FolderListing> FakeFileSystem::openFolder(const std::wstring& path) {
   std::lock_guard guard(lock_);
   opened_.push_back(path);
   const Lookup found = find(path, /*followLast=*/true, 0);
   if (found.outcome != StatusOutcome::Found) return nullptr;
-  const Node& folder = *found.node;
-  if (!folder.isFolder() || folder.denied) return nullptr;
-
-  std::vector<DirEntry> entries;
-  entries.reserve(folder.children.size());
-  for (const auto& child : folder.children) entries.push_back(child->entry());
-  return std::make_unique<FakeListing>(path, std::move(entries), folder.failAfter, hook_);
+  return listing(*found.node, path);
 }
 
 FileStatus FakeFileSystem::status(const std::wstring& path, bool followLinks) {
@@ -270,6 +305,82 @@ FsError FakeFileSystem::setAttributes(const std::wstring& path, uint32_t attribu
   Node& node = *found.node;
   node.attributes = (node.attributes & ~kSettableAttributes) | (attributes & kSettableAttributes);
   return FsError::None;
+}
+
+// A held folder refers to its node, not to its path: moving or replacing the path does not change
+// what it lists or removes.
+class FakeFileSystem::HeldNode final : public HeldFolder {
+ public:
+  HeldNode(FakeFileSystem& owner, std::shared_ptr<Node> node, std::wstring path)
+      : owner_(owner), node_(std::move(node)), path_(std::move(path)) {}
+
+  std::unique_ptr<FolderListing> list() override {
+    std::lock_guard guard(owner_.lock_);
+    owner_.opened_.push_back(path_);
+    return owner_.listing(*node_, path_);
+  }
+
+  Hold holdChild(const std::wstring& name) override {
+    std::lock_guard guard(owner_.lock_);
+    Node* child = node_->child(name);
+    if (!child) return Hold{HoldOutcome::Missing};
+    return owner_.hold(child->shared(), joinPath(path_, name));
+  }
+
+  FsError removeChild(const std::wstring& name) override {
+    std::lock_guard guard(owner_.lock_);
+    Node* child = node_->child(name);
+    return child ? owner_.removeNode(*child) : FsError::NotFound;
+  }
+
+  FsError removeSelf() override {
+    std::lock_guard guard(owner_.lock_);
+    if (!node_->parent) return node_->children.empty() ? FsError::None : FsError::NotEmpty;
+    return owner_.removeNode(*node_);
+  }
+
+ private:
+  FakeFileSystem& owner_;
+  std::shared_ptr<Node> node_;
+  std::wstring path_;
+};
+
+Hold FakeFileSystem::hold(const std::shared_ptr<Node>& node, std::wstring path) {
+  if (!node) return Hold{HoldOutcome::Missing};
+  if (!node->isFolder() || (node->attributes & kAttributeReparsePoint) != 0) {
+    return Hold{HoldOutcome::NotPlainFolder};
+  }
+  if (node->denied) return Hold{HoldOutcome::Failed, nullptr, FsError::AccessDenied};
+  return Hold{HoldOutcome::Held, std::make_unique<HeldNode>(*this, node, std::move(path))};
+}
+
+// Removes `node` as itself, as Windows does for a handle opened without following links.
+FsError FakeFileSystem::removeNode(Node& node) {
+  if (&node == root_.get()) return FsError::Other;
+  const bool plainFolder = node.isFolder() && (node.attributes & kAttributeReparsePoint) == 0;
+  if (plainFolder && node.denied) return FsError::AccessDenied;
+  if (plainFolder && !node.children.empty()) return FsError::NotEmpty;
+  if (node.inUse) return FsError::InUse;
+  if (node.parent) node.detach();  // a link goes as the link; its target is untouched
+  return FsError::None;
+}
+
+Hold FakeFileSystem::holdFolder(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return Hold{HoldOutcome::Missing};
+  if (found.outcome != StatusOutcome::Found || found.node == root_.get()) {
+    return Hold{HoldOutcome::Failed, nullptr, FsError::Other};
+  }
+  return hold(found.node->shared(), path);
+}
+
+FsError FakeFileSystem::removeEntry(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return FsError::NotFound;
+  if (found.outcome != StatusOutcome::Found) return FsError::Other;
+  return removeNode(*found.node);
 }
 
 }  // namespace tidvale::fs

@@ -3,10 +3,10 @@
 // junctions, symbolic links to files and folders, reparse points with other tags, folders that
 // may not be opened, listings that fail part-way and files held open by another process.
 //
-// Paths are split on "\" and "/"; names compare without case (towlower per unit). The first
-// component (such as "C:") is a top-level folder like any other. Missing parent folders are
-// created by the add* calls. Thread-safe: one lock over the tree; listings work on a snapshot of
-// the folder taken when it is opened.
+// Paths are split on "\" and "/", after an extended-length "\\?\" prefix; names compare without
+// case (towlower per unit). The first component (such as "C:") is a top-level folder like any
+// other. Missing parent folders are created by the add* calls. Thread-safe: one lock over the tree;
+// listings work on a snapshot of the folder taken when it is opened.
 
 #include <cstdint>
 #include <functional>
@@ -44,6 +44,11 @@ class FakeFileSystem final : public FileSystem {
   void failListingAfter(const std::wstring& folder, size_t entries);
   // The file cannot be removed while another process holds it.
   void setInUse(const std::wstring& file, bool inUse);
+  // Another process moves the entry at `path` away, with everything below it.
+  void erase(const std::wstring& path);
+  // Another process replaces the entry at `path` by a junction to `target`: the entry is moved
+  // out of the tree (a folder held for removal keeps it), and the junction takes its name.
+  void replaceWithJunction(const std::wstring& path, const std::wstring& target);
   void setListingHook(ListingHook hook);
 
   bool exists(const std::wstring& path);
@@ -55,17 +60,24 @@ class FakeFileSystem final : public FileSystem {
   FsError removeFile(const std::wstring& path) override;
   FsError removeFolder(const std::wstring& path) override;
   FsError setAttributes(const std::wstring& path, uint32_t attributes) override;
+  Hold holdFolder(const std::wstring& path) override;
+  FsError removeEntry(const std::wstring& path) override;
 
  private:
   struct Node;
   struct Lookup;
+  class HeldNode;
+
+  Hold hold(const std::shared_ptr<Node>& node, std::wstring path);
+  FsError removeNode(Node& node);
+  std::unique_ptr<FolderListing> listing(const Node& folder, const std::wstring& path);
 
   Lookup find(const std::wstring& path, bool followLast, int hops);
   Node& create(const std::wstring& path, uint32_t attributes);
   Node* existing(const std::wstring& path);
 
   std::mutex lock_;
-  std::unique_ptr<Node> root_;
+  std::shared_ptr<Node> root_;
   std::vector<std::wstring> opened_;
   ListingHook hook_;
 };

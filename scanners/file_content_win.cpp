@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "scanners/extended_path.h"
+#include "scanners/win32_file_system.h"
 #include "win/unique_resource.h"
 
 namespace tidvale {
@@ -26,21 +26,12 @@ void destroyHash(BCRYPT_HASH_HANDLE handle) {
 using UniqueAlgorithm = win::UniqueResource<BCRYPT_ALG_HANDLE, 0, closeAlgorithm>;
 using UniqueHash = win::UniqueResource<BCRYPT_HASH_HANDLE, 0, destroyHash>;
 
-// The text to hand to a Win32 call, as the file-system seam forms it: as given while short, the
-// extended-length form of its full path once it could exceed the classic limit.
-std::wstring win32Path(const std::wstring& path) {
-  if (path.size() < fs::kExtendedPathThreshold || fs::hasDevicePrefix(path)) return path;
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
-  std::wstring full(needed, L'\0');
-  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return path;
-  full.resize(written);
-  return fs::extendedLengthForm(full);
-}
-
+// Paths reach Win32 in the extended-length form, as in the file-system seam; a path that names
+// nothing opens nothing.
 win::UniqueFileHandle openForReading(const std::wstring& path) {
-  return win::UniqueFileHandle(::CreateFileW(win32Path(path).c_str(), GENERIC_READ,
+  const std::optional<std::wstring> target = fs::win32Path(path);
+  if (!target) return {};
+  return win::UniqueFileHandle(::CreateFileW(target->c_str(), GENERIC_READ,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
 }
@@ -106,8 +97,10 @@ class Win32ContentReader final : public FileContentReader {
   }
 
   std::optional<FileIdentity> identity(const std::wstring& path) override {
+    const std::optional<std::wstring> target = fs::win32Path(path);
+    if (!target) return std::nullopt;
     win::UniqueFileHandle file(::CreateFileW(
-        win32Path(path).c_str(), FILE_READ_ATTRIBUTES,
+        target->c_str(), FILE_READ_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return std::nullopt;

@@ -1,8 +1,8 @@
 #pragma once
 // The narrow file-system seam under every walk and removal: list a folder, read a path's status,
-// remove a file, remove an empty folder or a link, set attributes. Walks and removals are written
-// against this interface so that their link, permission and failure rules can be exercised on an
-// in-memory file system as well as on the real one.
+// remove a file, remove an empty folder or a link, set attributes, and hold a folder for removal.
+// Walks and removals are written against this interface so that their link, permission and failure
+// rules can be exercised on an in-memory file system as well as on the real one.
 //
 // Paths are UTF-16 on Windows (wchar_t units); they are reported back exactly as the caller gave
 // them, with "\" and an entry name appended by the walkers.
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tidvale::fs {
 
@@ -75,6 +76,45 @@ class FolderListing {
   virtual ListStep next(DirEntry& entry) = 0;
 };
 
+// Why a folder could not be held for removal.
+enum class HoldOutcome {
+  Held,
+  NotPlainFolder,  // a file, a link or another reparse point: remove it as itself
+  Missing,         // nothing exists at the path or name
+  Failed,          // it exists but could not be opened (the error says why)
+};
+
+class HeldFolder;
+
+struct Hold {
+  explicit Hold(HoldOutcome outcome, std::unique_ptr<HeldFolder> folder = nullptr,
+                FsError error = FsError::None)
+      : outcome(outcome), folder(std::move(folder)), error(error) {}
+
+  HoldOutcome outcome;
+  std::unique_ptr<HeldFolder> folder;  // set when held
+  FsError error;                       // set when failed
+};
+
+// A folder held open for removal, opened without following links and known to be a plain folder
+// (no reparse point). It stays the same folder whatever later happens to its path: entries are
+// listed, opened and removed relative to it, never by re-reading the path, so a folder swapped
+// for a link after it was listed cannot lead a removal outside the tree. Not thread-safe; one
+// thread uses it. The folder is released when the object is destroyed.
+class HeldFolder {
+ public:
+  virtual ~HeldFolder() = default;
+  // The folder's entries, as an open listing of this very folder. Null when it cannot be listed.
+  virtual std::unique_ptr<FolderListing> list() = 0;
+  // Holds the entry `name` of this folder if it is a plain folder.
+  virtual Hold holdChild(const std::wstring& name) = 0;
+  // Removes the entry `name` as itself: a file, a link of any kind (never what it leads to) or an
+  // empty folder, clearing its read-only attribute first. NotFound when it is already gone.
+  virtual FsError removeChild(const std::wstring& name) = 0;
+  // Removes this folder once it is empty; it is gone when the object is destroyed.
+  virtual FsError removeSelf() = 0;
+};
+
 // Any thread; implementations are safe to share between threads.
 class FileSystem {
  public:
@@ -92,6 +132,11 @@ class FileSystem {
   // Removes an empty folder, or a link to a folder (junction or symbolic link) as the link itself.
   virtual FsError removeFolder(const std::wstring& path) = 0;
   virtual FsError setAttributes(const std::wstring& path, uint32_t attributes) = 0;
+
+  // Holds the folder at `path` for removal, without following a link at the path itself.
+  virtual Hold holdFolder(const std::wstring& path) = 0;
+  // Removes the entry at `path` as itself, as HeldFolder::removeChild does.
+  virtual FsError removeEntry(const std::wstring& path) = 0;
 };
 
 // How walks and removals treat an entry, from its own attributes and reparse tag. Symbolic links

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include "scanners/junk_scanner.h"
 #include "scanners/win32_file_system.h"
 #include "win/known_folder.h"
+#include "win/recycle_bin_query.h"
 #include "win/text.h"
 
 namespace tidvale {
@@ -16,23 +16,29 @@ namespace {
 constexpr wchar_t kTempVariable[] = L"TEMP";
 // TEMP is read into a buffer of this many units; a longer value counts as unreadable.
 constexpr DWORD kTempBufferUnits = 520;
-// The size SHQueryRecycleBinW is told its record has (the 64-bit layout).
-constexpr DWORD kRecycleBinInfoSize = 24;
-static_assert(sizeof(SHQUERYRBINFO) == kRecycleBinInfoSize,
-              "the shell would write past the record");
+
+// The long form of `path` (each 8.3 short name expanded), or `path` itself when that fails. The
+// catalogue compares folder texts, so TEMP must be written as the other bases are.
+std::wstring longPathOf(const std::wstring& path) {
+  const DWORD needed = ::GetLongPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return path;
+  std::wstring longPath(needed, L'\0');
+  const DWORD written = ::GetLongPathNameW(path.c_str(), longPath.data(), needed);
+  if (written == 0 || written >= needed) return path;
+  longPath.resize(written);
+  return longPath;
+}
 
 std::wstring tempFolder() {
   wchar_t buffer[kTempBufferUnits];
   const DWORD length = ::GetEnvironmentVariableW(kTempVariable, buffer, kTempBufferUnits);
   if (length == 0 || length >= kTempBufferUnits) return {};
-  return std::wstring(buffer, length);
+  return longPathOf(std::wstring(buffer, length));
 }
 
 int64_t recycleBinBytes() {
-  SHQUERYRBINFO info{};
-  info.cbSize = kRecycleBinInfoSize;
-  if (FAILED(::SHQueryRecycleBinW(nullptr, &info))) return 0;
-  return info.i64Size;
+  const auto contents = win::queryRecycleBin(nullptr);
+  return contents ? contents->bytes : 0;
 }
 
 std::string utf8(std::wstring_view text) {

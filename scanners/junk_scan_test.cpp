@@ -133,6 +133,23 @@ TEST_F(JunkScanTest, TempEntriesAreItemsAndIntelliCodeLogsBelongToDeveloper) {
   EXPECT_EQ(logsItem->modified, 0);
 }
 
+TEST_F(JunkScanTest, TempInShortFormIsReportedInLongForm) {
+  const std::wstring longTemp = temp_ + L"\\" + unique_ + L"-long-folder-name";
+  created_.file(longTemp + L"\\entry.bin", 9);
+  wchar_t shortBuffer[MAX_PATH];
+  const DWORD length = ::GetShortPathNameW(longTemp.c_str(), shortBuffer, MAX_PATH);
+  ASSERT_GT(length, 0u);
+  ASSERT_LT(length, DWORD{MAX_PATH});
+  const std::wstring shortTemp(shortBuffer, length);
+  ASSERT_NE(shortTemp, longTemp) << "the file system gave no short name";
+  ASSERT_TRUE(::SetEnvironmentVariableW(kTemp, shortTemp.c_str()));
+
+  const JunkReply reply = scan();
+
+  EXPECT_THAT(reply.categoriesOf(utf8(longTemp + L"\\entry.bin")), ElementsAre("temp"));
+  EXPECT_THAT(reply.categoriesOf(utf8(shortTemp + L"\\entry.bin")), IsEmpty());
+}
+
 TEST_F(JunkScanTest, UserCacheFolderIsOneItemNamedFromTheProfile) {
   const std::wstring cache = local_ + L"\\D3DSCache";
   if (testing::pathExists(cache)) GTEST_SKIP() << "the prefix already has a D3DSCache";

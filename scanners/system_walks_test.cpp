@@ -117,6 +117,41 @@ TEST_F(SystemWalksTest, LongPathsAreWalkedAndReportedAsGiven) {
                                     {deep, 21}, {root_ / (relative + L"more\\deeper.bin"), 4}}));
 }
 
+// NTFS allows names ending in a dot or a space; Win32 name handling would read them as other
+// paths ("abc." as "abc"). Every walk and measurement acts on exactly the entry listed or named.
+TEST_F(SystemWalksTest, NamesEndingInADotOrASpaceAreTheirOwnEntries) {
+  root_.file(L"abc.\\f1", 1000);
+  root_.file(L"abc\\f2", 7);
+  root_.file(L"sp \\f3", 50);
+  root_.file(L"x.", 3);
+  root_.file(L"dots..\\ends. \\f4", 11);
+
+  EXPECT_EQ(measurePath(state_, root_.path()), 1071);
+  const struct {
+    const wchar_t* relative;
+    int64_t size;
+  } cases[] = {
+      {L"abc.", 1000},         {L"abc", 7},         {L"sp ", 50},        {L"x.", 3},
+      {L"dots..\\ends. ", 11}, {L"abc.\\f1", 1000}, {L"sp \\.\\f3", 50}, {L"abc\\..\\abc.", 1000}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(sizeReply(root_ / c.relative), c.size) << win::toUtf8(c.relative);
+  }
+  EXPECT_EQ(walk(root_.path()),
+            (std::map<std::wstring, int64_t>{{root_ / L"abc.\\f1", 1000},
+                                             {root_ / L"abc\\f2", 7},
+                                             {root_ / L"sp \\f3", 50},
+                                             {root_ / L"x.", 3},
+                                             {root_ / L"dots..\\ends. \\f4", 11}}));
+}
+
+// Text holding U+0000 names nothing: cut at the NUL it would be another path ("C:\keep").
+TEST_F(SystemWalksTest, APathHoldingNulNamesNothing) {
+  root_.file(L"keep\\f", 5);
+  const std::wstring cut = root_ / L"keep" + std::wstring(1, L'\0') + L"zzz";
+  EXPECT_EQ(sizeReply(cut), 0);
+  EXPECT_THAT(walk(cut), IsEmpty());
+}
+
 TEST_F(SystemWalksTest, LastWriteTimesInUnixSeconds) {
   root_.file(L"dated.txt", 1);
   root_.folder(L"dated-folder");

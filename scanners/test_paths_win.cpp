@@ -5,7 +5,6 @@
 #include <atomic>
 #include <string>
 
-#include "scanners/extended_path.h"
 #include "scanners/path_text.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
@@ -13,9 +12,10 @@
 namespace tidvale::testing {
 namespace {
 
-// Test paths are absolute and normalised, so the extended form reaches any length.
+// Test paths are drive-absolute and normalised: the extended form reaches any length and keeps
+// names ending in a dot or a space. Built here, independently of the code under test.
 std::wstring longForm(const std::wstring& path) {
-  return fs::extendedLengthForm(path);
+  return L"\\\\?\\" + path;
 }
 
 std::wstring parentOf(const std::wstring& path) {
@@ -68,6 +68,10 @@ void setLastWriteTime(const std::wstring& path, int64_t ticks) {
 
 void setAttributes(const std::wstring& path, uint32_t attributes) {
   ASSERT_TRUE(::SetFileAttributesW(longForm(path).c_str(), attributes)) << win::toUtf8(path);
+}
+
+uint32_t attributesOf(const std::wstring& path) {
+  return ::GetFileAttributesW(longForm(path).c_str());
 }
 
 CreatedPaths::~CreatedPaths() {

@@ -18,6 +18,8 @@ bool removeTree(const std::wstring& path);
 // Sets the last-write time (100 ns ticks since 1601) of a file or folder.
 void setLastWriteTime(const std::wstring& path, int64_t ticks);
 void setAttributes(const std::wstring& path, uint32_t attributes);
+// The attributes of the entry itself; INVALID_FILE_ATTRIBUTES when it cannot be read.
+uint32_t attributesOf(const std::wstring& path);
 
 class CreatedPaths {
  public:

@@ -1,9 +1,11 @@
 #include "scanners/win32_file_system.h"
 
+#include <optional>
 #include <string_view>
 
 #include "scanners/extended_path.h"
 #include "scanners/path_text.h"
+#include "scanners/win32_held_folder.h"
 #include "win/unique_resource.h"
 
 namespace tidvale::fs {
@@ -11,6 +13,8 @@ namespace {
 
 constexpr wchar_t kListAllPattern[] = L"*";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// "\\?\", which every path handed to Win32 here begins with.
+constexpr size_t kDevicePrefixLength = 4;
 
 int64_t combine(DWORD high, DWORD low) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
@@ -20,17 +24,16 @@ int64_t ticksOf(const FILETIME& time) {
   return combine(time.dwHighDateTime, time.dwLowDateTime);
 }
 
-// The text to hand to a Win32 call: as given while it is short, the extended-length form of its
-// full path once it could exceed the classic limit.
-std::wstring win32Path(const std::wstring& path) {
-  if (path.size() < kExtendedPathThreshold || hasDevicePrefix(path)) return path;
-  const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (needed == 0) return path;
+// The current folder, or a drive's, for a root that depends on it ("", "C:" or "\\").
+std::optional<std::wstring> resolveCurrentFolder(std::wstring_view root) {
+  const std::wstring text = root.empty() ? std::wstring(L".") : std::wstring(root);
+  const DWORD needed = ::GetFullPathNameW(text.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::nullopt;
   std::wstring full(needed, L'\0');
-  const DWORD written = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-  if (written == 0 || written >= needed) return path;
+  const DWORD written = ::GetFullPathNameW(text.c_str(), needed, full.data(), nullptr);
+  if (written == 0 || written >= needed) return std::nullopt;
   full.resize(written);
-  return extendedLengthForm(full);
+  return full;
 }
 
 StatusOutcome outcomeOf(DWORD error) {
@@ -46,27 +49,8 @@ StatusOutcome outcomeOf(DWORD error) {
   }
 }
 
-FsError errorOf(DWORD error) {
-  switch (error) {
-    case ERROR_SUCCESS:
-      return FsError::None;
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return FsError::NotFound;
-    case ERROR_ACCESS_DENIED:
-      return FsError::AccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return FsError::InUse;
-    case ERROR_DIR_NOT_EMPTY:
-      return FsError::NotEmpty;
-    default:
-      return FsError::Other;
-  }
-}
-
 FsError resultOf(BOOL succeeded) {
-  return succeeded ? FsError::None : errorOf(::GetLastError());
+  return succeeded ? FsError::None : fsErrorOf(::GetLastError());
 }
 
 bool isDotEntry(const wchar_t* name) {
@@ -123,7 +107,7 @@ bool readReparseTag(const std::wstring& path, uint32_t& tag) {
     }
   }
   // A listing of the path itself carries the tag too; wildcards would make it a pattern.
-  if (path.find_first_of(L"*?") != std::wstring::npos) return false;
+  if (path.find_first_of(L"*?", kDevicePrefixLength) != std::wstring::npos) return false;
   WIN32_FIND_DATAW data;
   win::UniqueFindHandle find(
       ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
@@ -154,17 +138,16 @@ FileStatus followedStatus(const std::wstring& path) {
 class Win32FileSystem final : public FileSystem {
  public:
   std::unique_ptr<FolderListing> openFolder(const std::wstring& path) override {
-    // An empty path would list the current folder.
-    if (path.empty()) return nullptr;
-    const std::wstring folder = win32Path(path);
+    const std::optional<std::wstring> folder = win32Path(path);
+    if (!folder) return nullptr;
     WIN32_FIND_DATAW first{};
-    win::UniqueFindHandle handle(::FindFirstFileExW(joinPath(folder, kListAllPattern).c_str(),
+    win::UniqueFindHandle handle(::FindFirstFileExW(joinPath(*folder, kListAllPattern).c_str(),
                                                     FindExInfoBasic, &first, FindExSearchNameMatch,
                                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!handle) {
       // A folder without even "." and ".." (a drive root) lists nothing rather than failing.
       const DWORD error = ::GetLastError();
-      const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+      const DWORD attributes = ::GetFileAttributesW(folder->c_str());
       if (error != ERROR_FILE_NOT_FOUND || attributes == INVALID_FILE_ATTRIBUTES ||
           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return nullptr;
@@ -174,16 +157,17 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FileStatus status(const std::wstring& path, bool followLinks) override {
-    const std::wstring target = win32Path(path);
+    const std::optional<std::wstring> target = win32Path(path);
+    if (!target) return FileStatus{StatusOutcome::NotFound};
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &data)) {
+    if (!::GetFileAttributesExW(target->c_str(), GetFileExInfoStandard, &data)) {
       return FileStatus{outcomeOf(::GetLastError())};
     }
     FileStatus status{StatusOutcome::Found, data.dwFileAttributes};
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      if (followLinks) return followedStatus(target);
+      if (followLinks) return followedStatus(*target);
       // A tag that cannot be read stays 0, which classifies the entry as a link: never entered.
-      if (!readReparseTag(target, status.reparseTag)) status.reparseTag = 0;
+      if (!readReparseTag(*target, status.reparseTag)) status.reparseTag = 0;
     }
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
       status.size = combine(data.nFileSizeHigh, data.nFileSizeLow);
@@ -193,19 +177,36 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FsError removeFile(const std::wstring& path) override {
-    return resultOf(::DeleteFileW(win32Path(path).c_str()));
+    const std::optional<std::wstring> target = win32Path(path);
+    return target ? resultOf(::DeleteFileW(target->c_str())) : FsError::NotFound;
   }
 
   FsError removeFolder(const std::wstring& path) override {
-    return resultOf(::RemoveDirectoryW(win32Path(path).c_str()));
+    const std::optional<std::wstring> target = win32Path(path);
+    return target ? resultOf(::RemoveDirectoryW(target->c_str())) : FsError::NotFound;
   }
 
   FsError setAttributes(const std::wstring& path, uint32_t attributes) override {
-    return resultOf(::SetFileAttributesW(win32Path(path).c_str(), attributes));
+    const std::optional<std::wstring> target = win32Path(path);
+    return target ? resultOf(::SetFileAttributesW(target->c_str(), attributes)) : FsError::NotFound;
+  }
+
+  Hold holdFolder(const std::wstring& path) override {
+    const std::optional<std::wstring> target = win32Path(path);
+    return target ? holdWin32Folder(*target) : Hold{HoldOutcome::Missing};
+  }
+
+  FsError removeEntry(const std::wstring& path) override {
+    const std::optional<std::wstring> target = win32Path(path);
+    return target ? removeWin32Entry(*target) : FsError::NotFound;
   }
 };
 
 }  // namespace
+
+std::optional<std::wstring> win32Path(std::wstring_view path) {
+  return extendedPath(path, resolveCurrentFolder);
+}
 
 FileSystem& systemFileSystem() {
   static Win32FileSystem fileSystem;

@@ -81,6 +81,21 @@ TEST_F(Win32FileSystemTest, OnlyExistingFoldersOpen) {
   EXPECT_THAT(fs_.openFolder(root_.path() + L"\\"), NotNull());
 }
 
+// The seam itself refuses text holding U+0000 before any Win32 call, whatever its caller checked.
+TEST_F(Win32FileSystemTest, APathHoldingNulNamesNothing) {
+  root_.file(L"keep\\f", 5);
+  const std::wstring cut = root_ / L"keep" + std::wstring(1, L'\0') + L"x";
+  EXPECT_EQ(fs_.status(cut, false).outcome, StatusOutcome::NotFound);
+  EXPECT_EQ(fs_.status(cut, true).outcome, StatusOutcome::NotFound);
+  EXPECT_THAT(fs_.openFolder(cut), IsNull());
+  EXPECT_EQ(fs_.holdFolder(cut).outcome, HoldOutcome::Missing);
+  EXPECT_EQ(fs_.removeEntry(cut), FsError::NotFound);
+  EXPECT_EQ(fs_.removeFolder(cut), FsError::NotFound);
+  EXPECT_EQ(fs_.setAttributes(cut, FILE_ATTRIBUTE_READONLY), FsError::NotFound);
+  EXPECT_TRUE(testing::pathExists(root_ / L"keep\\f"));
+  EXPECT_EQ(testing::attributesOf(root_ / L"keep") & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
 TEST_F(Win32FileSystemTest, StatusOfFilesFoldersAndMissingPaths) {
   root_.file(L"five.bin", 5);
   root_.folder(L"dir");

@@ -37,4 +37,9 @@ if [ ! -f "$ready" ]; then
   "$wineserver_bin" -w </dev/null >/dev/null 2>&1 9>&- || true
   touch "$ready"
 fi
+# Drive T: is a plain folder of the build, for tests that need a drive of their own (a Recycle
+# Bin's folders, which Wine never writes itself). Made before the server starts, as Wine reads
+# its drives then.
+mkdir -p "$wine_root/test-drive"
+[ -L "$WINEPREFIX/dosdevices/t:" ] || ln -s "$wine_root/test-drive" "$WINEPREFIX/dosdevices/t:"
 start_server

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 
+#include "removal/delete_items.h"
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
 #include "scanners/storage_scans.h"
@@ -22,6 +23,12 @@ std::string homeFolderUtf8() {
 // Adding a method: read its arguments (service/method_arguments.h) and call its operation.
 const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
   static const std::map<std::string, Operation, std::less<>> methods{
+      {"deleteItems",
+       [](ServiceState& state, const EncodableMap& args) {
+         const DeleteArguments arguments = deleteArguments(args);
+         return deleteItems(state, arguments.paths, arguments.toTrash);
+       }},
+      {"emptyTrash", [](ServiceState& state, const EncodableMap&) { return emptyTrash(state); }},
       {"scanJunk", [](ServiceState& state, const EncodableMap&) { return scanJunk(state); }},
       {"scanLargeFiles",
        [](ServiceState& state, const EncodableMap& args) {
@@ -40,7 +47,8 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
        }},
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {
-         return sizeOf(state, win::toUtf16(sizeOfPathArgument(args)));
+         // A path that names nothing measures 0.
+         return sizeOf(state, win::pathFromUtf8(sizeOfPathArgument(args)).value_or(L""));
        }},
   };
   return methods;

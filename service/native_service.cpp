@@ -9,6 +9,7 @@
 #include "channels/event_channel.h"
 #include "channels/method_channel.h"
 #include "channels/standard_method_codec.h"
+#include "core/delivery.h"
 #include "core/event_stream.h"
 #include "core/service_state.h"
 #include "service/dispatcher_window.h"
@@ -45,6 +46,10 @@ void registerNativeService(BinaryMessenger* messenger) {
 
   static EventChannel* const eventChannel = new EventChannel(messenger, kEventChannelName, codec);
   eventChannel->SetStreamHandler(makeProgressStreamHandler(state));
+}
+
+void unregisterNativeService() {
+  closeDelivery(serviceState());
 }
 
 }  // namespace tidvale

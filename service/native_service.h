@@ -10,4 +10,8 @@ class BinaryMessenger;
 // GDI+ and installs both channels' handlers on `messenger` (replacing earlier ones).
 void registerNativeService(BinaryMessenger* messenger);
 
+// Platform thread, before the engine and its messenger are destroyed: nothing the service holds
+// sends through the messenger again (queued and later results and progress events are dropped).
+void unregisterNativeService();
+
 }  // namespace tidvale

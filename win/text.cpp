@@ -25,4 +25,9 @@ std::wstring toUtf16(std::string_view text) {
   return out;
 }
 
+std::optional<std::wstring> pathFromUtf8(std::string_view text) {
+  if (text.find('\0') != std::string_view::npos) return std::nullopt;
+  return toUtf16(text);
+}
+
 }  // namespace tidvale::win

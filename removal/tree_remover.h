@@ -1,0 +1,24 @@
+#pragma once
+// Removes a file or a folder with everything in it, never following a link: links of every kind
+// (symbolic links, junctions, any reparse point that stands for another name) are removed as
+// themselves and what they lead to is untouched. Each folder is held open while its entries are
+// removed and its entries are reached through it, so a folder swapped for a link after it was
+// listed can never lead the removal outside the tree. Read-only, hidden and system entries are
+// removed too. Any thread; never throws beyond allocation failure.
+
+#include <string>
+
+#include "scanners/file_system.h"
+
+namespace tidvale {
+
+struct TreeRemoval {
+  fs::FsError firstError = fs::FsError::None;  // the first failure met; None when all went
+  bool failed() const { return firstError != fs::FsError::None; }
+};
+
+// Removes `path`. A path where nothing exists is no failure. Goes on past entries it cannot
+// remove, so that a folder with one file in use loses everything else.
+TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
+
+}  // namespace tidvale

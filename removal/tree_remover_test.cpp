@@ -1,0 +1,131 @@
+#include "removal/tree_remover.h"
+
+#include <gtest/gtest.h>
+
+#include "scanners/fake_file_system.h"
+
+namespace tidvale {
+namespace {
+
+using fs::FsError;
+
+// A tree to remove under C:\r, and data outside it that links inside lead to.
+class TreeRemoverTest : public ::testing::Test {
+ protected:
+  void SetUp() override { populate(fs_); }
+
+  static void populate(fs::FakeFileSystem& f) {
+    f.addFile(L"C:\\outside\\keep.bin", 100);
+    f.addFile(L"C:\\outside\\sub\\deep.bin", 50);
+    f.addFile(L"C:\\r\\a.txt", 1);
+    f.addFile(L"C:\\r\\sub\\b.txt", 2);
+    f.addFile(L"C:\\r\\sub\\inner\\c.txt", 3);
+  }
+
+  void expectOutsideIntact() {
+    EXPECT_TRUE(fs_.exists(L"C:\\outside\\keep.bin"));
+    EXPECT_TRUE(fs_.exists(L"C:\\outside\\sub\\deep.bin"));
+  }
+
+  fs::FakeFileSystem fs_;
+};
+
+TEST_F(TreeRemoverTest, LinksInsideAreRemovedAsThemselves) {
+  fs_.addJunction(L"C:\\r\\junction", L"C:\\outside");
+  fs_.addSymlink(L"C:\\r\\sub\\dirlink", L"C:\\outside", /*folderLink=*/true);
+  fs_.addSymlink(L"C:\\r\\filelink", L"C:\\outside\\keep.bin", /*folderLink=*/false);
+  fs_.addReparsePoint(L"C:\\r\\wsl", 0, /*folder=*/true);        // tag 0: Wine's Linux link
+  fs_.addReparsePoint(L"C:\\r\\container", 0xA0000019, true);    // a name surrogate
+  fs_.addReparsePoint(L"C:\\r\\placeholder", 0x9000001A, true);  // a cloud placeholder folder
+
+  EXPECT_FALSE(removeTree(fs_, L"C:\\r").failed());
+
+  EXPECT_FALSE(fs_.exists(L"C:\\r"));
+  expectOutsideIntact();
+}
+
+TEST_F(TreeRemoverTest, ALinkGivenDirectlyGoesAsTheLink) {
+  fs_.addJunction(L"C:\\j", L"C:\\outside");
+  fs_.addSymlink(L"C:\\s", L"C:\\outside\\sub", true);
+  fs_.addSymlink(L"C:\\f", L"C:\\outside\\keep.bin", false);
+  for (const wchar_t* link : {L"C:\\j", L"C:\\s", L"C:\\f"}) {
+    EXPECT_FALSE(removeTree(fs_, link).failed()) << link;
+    EXPECT_FALSE(fs_.exists(link)) << link;
+  }
+  expectOutsideIntact();
+}
+
+// Another process swaps a listed folder for a junction to the outside before the remover opens
+// it: the junction is removed, never entered.
+TEST_F(TreeRemoverTest, AFolderSwappedForAJunctionAfterListingIsNotEntered) {
+  fs_.setListingHook([this](const std::wstring& folder, const fs::DirEntry& entry) {
+    if (folder == L"C:\\r" && entry.name == L"sub") {
+      fs_.replaceWithJunction(L"C:\\r\\sub", L"C:\\outside");
+    }
+  });
+
+  removeTree(fs_, L"C:\\r");
+
+  expectOutsideIntact();
+  EXPECT_FALSE(fs_.exists(L"C:\\r\\sub"));
+}
+
+// The folder being emptied is replaced at its path while it is held: the remover goes on in the
+// folder it holds, and what now stands at the path (a junction) is not followed.
+TEST_F(TreeRemoverTest, AHeldFolderReplacedAtItsPathKeepsTheRemovalInsideTheTree) {
+  fs_.setListingHook([this](const std::wstring& folder, const fs::DirEntry& entry) {
+    if (folder == L"C:\\r\\sub" && entry.name == L"inner") {
+      fs_.replaceWithJunction(L"C:\\r\\sub", L"C:\\outside");
+    }
+  });
+
+  const TreeRemoval removal = removeTree(fs_, L"C:\\r");
+
+  expectOutsideIntact();
+  EXPECT_TRUE(removal.failed());  // C:\r still holds the junction put there meanwhile
+  EXPECT_FALSE(fs_.exists(L"C:\\r\\a.txt"));
+}
+
+TEST_F(TreeRemoverTest, GoesOnPastWhatCannotBeRemoved) {
+  const struct {
+    const char* name;
+    void (*prepare)(fs::FakeFileSystem&);
+    const wchar_t* remains;
+    FsError error;
+  } cases[] = {
+      {"file in use", [](fs::FakeFileSystem& f) { f.setInUse(L"C:\\r\\sub\\b.txt", true); },
+       L"C:\\r\\sub\\b.txt", FsError::InUse},
+      {"denied folder", [](fs::FakeFileSystem& f) { f.denyAccess(L"C:\\r\\sub\\inner"); },
+       L"C:\\r\\sub\\inner\\c.txt", FsError::AccessDenied},
+      {"broken listing", [](fs::FakeFileSystem& f) { f.failListingAfter(L"C:\\r\\sub", 1); },
+       L"C:\\r\\sub", FsError::Other},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::FakeFileSystem tree;
+    populate(tree);
+    c.prepare(tree);
+    const TreeRemoval removal = removeTree(tree, L"C:\\r");
+    EXPECT_EQ(removal.firstError, c.error);
+    EXPECT_TRUE(tree.exists(c.remains));
+    EXPECT_FALSE(tree.exists(L"C:\\r\\a.txt"));
+  }
+}
+
+TEST_F(TreeRemoverTest, ReadOnlyHiddenAndSystemEntriesGoToo) {
+  fs_.addFile(L"C:\\r\\ro.txt", 1, 0, fs::kAttributeReadOnly);
+  fs_.addFile(L"C:\\r\\sub\\hs.txt", 1, 0, fs::kAttributeHidden | fs::kAttributeSystem);
+  fs_.addFolder(L"C:\\r\\rodir", fs::kAttributeReadOnly);
+  EXPECT_FALSE(removeTree(fs_, L"C:\\r").failed());
+  EXPECT_FALSE(fs_.exists(L"C:\\r"));
+}
+
+TEST_F(TreeRemoverTest, NothingToRemoveIsNoFailure) {
+  EXPECT_FALSE(removeTree(fs_, L"C:\\missing\\x").failed());
+  EXPECT_FALSE(removeTree(fs_, L"C:\\r\\a.txt").failed());
+  EXPECT_FALSE(fs_.exists(L"C:\\r\\a.txt"));
+  EXPECT_TRUE(fs_.exists(L"C:\\r\\sub"));
+}
+
+}  // namespace
+}  // namespace tidvale

@@ -1,0 +1,230 @@
+#include "scanners/win32_held_folder.h"
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "win/unique_resource.h"
+
+namespace tidvale::fs {
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A held folder is listed, its attributes read and changed, and it is deleted through its handle.
+constexpr ACCESS_MASK kHoldAccess =
+    FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
+// An entry removed as itself: its attributes are read and cleared, then it is deleted.
+constexpr ACCESS_MASK kRemoveAccess =
+    FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
+constexpr ULONG kOpenOptions =
+    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+// Directory listings are read through the handle in blocks of this size.
+constexpr DWORD kListingBufferBytes = 64 * 1024;
+constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056);
+
+FsError errorOfStatus(NTSTATUS status) {
+  // A delete already pending (another removal got there first) means the entry is going away.
+  if (status == kStatusDeletePending) return FsError::NotFound;
+  return fsErrorOf(::RtlNtStatusToDosError(status));
+}
+
+// Opens `name` inside the folder `parent` without following a link at the name.
+win::UniqueFileHandle openRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access,
+                                   ULONG options, FsError& error) {
+  UNICODE_STRING objectName;
+  objectName.Buffer = const_cast<PWSTR>(name.c_str());
+  objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+  objectName.MaximumLength = objectName.Length;
+  OBJECT_ATTRIBUTES attributes;
+  InitializeObjectAttributes(&attributes, &objectName, 0, parent, nullptr);
+  IO_STATUS_BLOCK io{};
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  const NTSTATUS status = ::NtCreateFile(&handle, access, &attributes, &io, nullptr, 0, kShareAll,
+                                         FILE_OPEN, options, nullptr, 0);
+  if (!NT_SUCCESS(status)) {
+    error = errorOfStatus(status);
+    return win::UniqueFileHandle();
+  }
+  return win::UniqueFileHandle(handle);
+}
+
+win::UniqueFileHandle openPath(const std::wstring& path, ACCESS_MASK access, FsError& error) {
+  win::UniqueFileHandle handle(
+      ::CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!handle) error = fsErrorOf(::GetLastError());
+  return handle;
+}
+
+bool readAttributes(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO& info) {
+  return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)) != 0;
+}
+
+bool isPlainFolder(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
+// Read-only entries cannot be deleted: the attribute is cleared through the handle first.
+void clearReadOnly(HANDLE handle, DWORD attributes) {
+  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic));
+}
+
+void restoreAttributes(HANDLE handle, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = attributes;
+  ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic));
+}
+
+// Marks the open entry for deletion; it goes when its last handle closes. A folder with entries
+// is refused.
+FsError deleteOnClose(HANDLE handle) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  if (::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                   sizeof(disposition))) {
+    return FsError::None;
+  }
+  return fsErrorOf(::GetLastError());
+}
+
+// Removes the open entry as itself; read-only is cleared first and put back when removal fails.
+FsError removeOpened(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!readAttributes(handle, info)) return fsErrorOf(::GetLastError());
+  clearReadOnly(handle, info.FileAttributes);
+  const FsError error = deleteOnClose(handle);
+  if (error != FsError::None && (info.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    restoreAttributes(handle, info.FileAttributes);
+  }
+  return error;
+}
+
+// Entries read through the folder's own handle, never through its path.
+class HandleListing final : public FolderListing {
+ public:
+  explicit HandleListing(HANDLE folder) : folder_(folder), buffer_(kListingBufferBytes) {}
+
+  ListStep next(DirEntry& entry) override {
+    for (;;) {
+      if (!current_) {
+        if (done_) return ListStep::End;
+        if (!::GetFileInformationByHandleEx(folder_, FileIdBothDirectoryInfo, buffer_.data(),
+                                            kListingBufferBytes)) {
+          done_ = true;
+          return ::GetLastError() == ERROR_NO_MORE_FILES ? ListStep::End : ListStep::Error;
+        }
+        current_ = buffer_.data();
+      }
+      const auto* info = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(current_);
+      current_ = info->NextEntryOffset != 0 ? current_ + info->NextEntryOffset : nullptr;
+      const std::wstring_view name(info->FileName, info->FileNameLength / sizeof(wchar_t));
+      if (name == L"." || name == L"..") continue;
+      entry.name.assign(name);
+      entry.attributes = info->FileAttributes;
+      // For a reparse point the listing carries its tag where extended attributes would be.
+      entry.reparseTag =
+          (info->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info->EaSize : 0;
+      entry.size = (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                       ? 0
+                       : static_cast<int64_t>(info->EndOfFile.QuadPart);
+      entry.lastWriteTime = info->LastWriteTime.QuadPart;
+      return ListStep::Entry;
+    }
+  }
+
+ private:
+  HANDLE folder_;
+  std::vector<std::byte> buffer_;
+  const std::byte* current_ = nullptr;
+  bool done_ = false;
+};
+
+Hold holdOpened(win::UniqueFileHandle handle);
+
+class Win32HeldFolder final : public HeldFolder {
+ public:
+  explicit Win32HeldFolder(win::UniqueFileHandle handle) : handle_(std::move(handle)) {}
+
+  std::unique_ptr<FolderListing> list() override {
+    return std::make_unique<HandleListing>(handle_.get());
+  }
+
+  Hold holdChild(const std::wstring& name) override {
+    FsError error = FsError::None;
+    win::UniqueFileHandle child =
+        openRelative(handle_.get(), name, kHoldAccess, kOpenOptions, error);
+    if (!child) {
+      return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                  error};
+    }
+    return holdOpened(std::move(child));
+  }
+
+  FsError removeChild(const std::wstring& name) override {
+    FsError error = FsError::None;
+    win::UniqueFileHandle child =
+        openRelative(handle_.get(), name, kRemoveAccess, kOpenOptions, error);
+    return child ? removeOpened(child.get()) : error;
+  }
+
+  FsError removeSelf() override { return removeOpened(handle_.get()); }
+
+ private:
+  win::UniqueFileHandle handle_;
+};
+
+// Keeps the handle only when it is a plain folder; anything else is removed as itself.
+Hold holdOpened(win::UniqueFileHandle handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!readAttributes(handle.get(), info)) {
+    return Hold{HoldOutcome::Failed, nullptr, fsErrorOf(::GetLastError())};
+  }
+  if (!isPlainFolder(info.FileAttributes)) return Hold{HoldOutcome::NotPlainFolder};
+  return Hold{HoldOutcome::Held, std::make_unique<Win32HeldFolder>(std::move(handle))};
+}
+
+}  // namespace
+
+FsError fsErrorOf(unsigned long win32Error) {
+  switch (win32Error) {
+    case ERROR_SUCCESS:
+      return FsError::None;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return FsError::NotFound;
+    case ERROR_ACCESS_DENIED:
+      return FsError::AccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FsError::InUse;
+    case ERROR_DIR_NOT_EMPTY:
+      return FsError::NotEmpty;
+    default:
+      return FsError::Other;
+  }
+}
+
+Hold holdWin32Folder(const std::wstring& extendedPath) {
+  FsError error = FsError::None;
+  win::UniqueFileHandle handle = openPath(extendedPath, kHoldAccess, error);
+  if (!handle) {
+    return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                error};
+  }
+  return holdOpened(std::move(handle));
+}
+
+FsError removeWin32Entry(const std::wstring& extendedPath) {
+  FsError error = FsError::None;
+  win::UniqueFileHandle handle = openPath(extendedPath, kRemoveAccess, error);
+  return handle ? removeOpened(handle.get()) : error;
+}
+
+}  // namespace tidvale::fs

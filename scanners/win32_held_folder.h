@@ -1,0 +1,17 @@
+#pragma once
+// Holding folders for removal and removing entries as themselves, over handles opened without
+// following links. Part of the Win32 file system behind the seam; paths are extended-length.
+
+#include <string>
+
+#include "scanners/file_system.h"
+
+namespace tidvale::fs {
+
+Hold holdWin32Folder(const std::wstring& extendedPath);
+FsError removeWin32Entry(const std::wstring& extendedPath);
+
+// The seam's error for a failed Win32 call's error code.
+FsError fsErrorOf(unsigned long win32Error);
+
+}  // namespace tidvale::fs
