@@ -22,8 +22,8 @@ using testing::mapOf;
 using testing::stringAt;
 using testing::TempFolder;
 
-// The scans on real files under the prefix: the Win32 listing, attributes, hard links, sharing
-// and SHA-256 as the system gives them.
+// The scans on real files under the prefix where the end-to-end tests cannot reach: attributes
+// set through Win32, and files held open without sharing.
 class StorageScansTest : public ::testing::Test {
  protected:
   std::string utf8(const std::wstring& relative) { return win::toUtf8(root_ / relative); }
@@ -31,22 +31,6 @@ class StorageScansTest : public ::testing::Test {
   ServiceState state_;
   TempFolder root_;
 };
-
-TEST_F(StorageScansTest, LargeFilesFromTheRealListing) {
-  root_.file(L"keep\\Exact.BIN", 1000);
-  root_.file(L"keep\\below.bin", 999);
-  root_.file(L"hidden.bin", 5000);
-  testing::setAttributes(root_ / L"hidden.bin", FILE_ATTRIBUTE_HIDDEN);
-
-  const EncodableMap reply = scanLargeFiles(state_, win::toUtf8(root_.path()), 1000);
-  EXPECT_EQ(int64At(reply, "scanned"), 2);
-  ASSERT_EQ(listAt(reply, "items").size(), 1u);
-  const EncodableMap& item = mapOf(listAt(reply, "items")[0]);
-  EXPECT_EQ(stringAt(item, "path"), utf8(L"keep\\Exact.BIN"));
-  EXPECT_EQ(stringAt(item, "name"), "Exact.BIN");
-  EXPECT_EQ(stringAt(item, "ext"), "bin");
-  EXPECT_GT(int64At(item, "modified"), 1'600'000'000);
-}
 
 TEST_F(StorageScansTest, DiskTreeCountsHiddenAndSystemFiles) {
   root_.file(L"a.txt", 10);
