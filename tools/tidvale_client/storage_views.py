@@ -17,6 +17,10 @@ def _require(reply: Any, keys: set[str], what: str) -> dict:
     return reply
 
 
+def _files(n: int) -> str:
+    return f"{n} file" if n == 1 else f"{n} files"
+
+
 def _cancelled(reply: dict) -> list[str]:
     return ["(cancelled: the figures are partial)"] if reply.get("cancelled") else []
 
@@ -28,7 +32,8 @@ def large_files_summary(reply: Any) -> str:
     sizes = [human_bytes(i.get("size", 0)) for i in items]
     width = max((len(s) for s in sizes), default=0)
     lines = [f"{size:>{width}}  {item.get('path', '?')}" for size, item in zip(sizes, items)]
-    lines.append(f"{len(items)} large files among {reply['scanned']} scanned")
+    lines.append(f"{len(items)} large {_files(len(items)).split(' ', 1)[1]} among "
+                 f"{reply['scanned']} scanned")
     return "\n".join(lines + _cancelled(reply))
 
 
@@ -46,19 +51,19 @@ def duplicates_summary(reply: Any) -> str:
     if len(groups) > GROUPS_SHOWN:
         lines.append(f"… and {len(groups) - GROUPS_SHOWN} more groups")
     lines.append(f"{len(groups)} groups, {human_bytes(reply['wasted'])} wasted, "
-                 f"{reply['scanned']} files scanned")
+                 f"{_files(reply['scanned'])} scanned")
     return "\n".join(lines + _cancelled(reply))
 
 
 def disk_summary(reply: Any) -> str:
     """The size tree: each node's size, file count and name, children indented below it."""
     reply = _require(reply, {"name", "size", "files", "children"}, "disk analysis")
-    lines = [f"{reply['name']}  {human_bytes(reply['size'])}, {reply['files']} files"]
+    lines = [f"{reply['name']}  {human_bytes(reply['size'])}, {_files(reply['files'])}"]
 
     def walk(children: list, indent: str) -> None:
         for i, child in enumerate(children):
             last = i == len(children) - 1
-            files = "" if child.get("isOther") else f", {child.get('files', 0)} files"
+            files = "" if child.get("isOther") else f", {_files(child.get('files', 0))}"
             slash = "\\" if child.get("isDir") else ""
             lines.append(f"{indent}{TREE_LAST if last else TREE_BRANCH}{child.get('name', '?')}"
                          f"{slash}  {human_bytes(child.get('size', 0))}{files}")
