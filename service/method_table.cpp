@@ -6,16 +6,22 @@
 #include "removal/delete_items.h"
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
+#include "scanners/storage_scans.h"
 #include "service/method_arguments.h"
 #include "system/memory_optimizer.h"
 #include "system/memory_report.h"
 #include "system/system_summary.h"
+#include "win/known_folder.h"
 #include "win/text.h"
 
 namespace tidvale {
 namespace {
 
 using Operation = std::function<EncodableMap(ServiceState&, const EncodableMap&)>;
+
+std::string homeFolderUtf8() {
+  return win::toUtf8(win::homeFolder());
+}
 
 // Adding a method: read its arguments (service/method_arguments.h) and call its operation.
 const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
@@ -31,6 +37,21 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
       {"optimizeMemory",
        [](ServiceState&, const EncodableMap&) { return system::optimizeMemory(); }},
       {"scanJunk", [](ServiceState& state, const EncodableMap&) { return scanJunk(state); }},
+      {"scanLargeFiles",
+       [](ServiceState& state, const EncodableMap& args) {
+         const RootScanArguments scan = largeFileArguments(args, homeFolderUtf8);
+         return scanLargeFiles(state, scan.root, scan.minSize);
+       }},
+      {"scanDuplicates",
+       [](ServiceState& state, const EncodableMap& args) {
+         const RootScanArguments scan = duplicateArguments(args, homeFolderUtf8);
+         return scanDuplicates(state, scan.root, scan.minSize);
+       }},
+      {"analyzeDisk",
+       [](ServiceState& state, const EncodableMap& args) {
+         const DiskArguments disk = diskArguments(args, homeFolderUtf8);
+         return analyzeDisk(state, disk.path, disk.depth);
+       }},
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {
          // A path that names nothing measures 0.
