@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The run command: installs what is missing, creates the isolated Wine prefix, builds the Windows
 # build when needed, then runs Tidvale.exe through the client:
-#   scripts/run.sh                       device id, computer name, home folder, then a junk scan
+#   scripts/run.sh                       the system summary (Windows, processor, memory, disks),
+#                                        device id, computer name, home folder, then a junk scan
 #                                        with live progress and its summary
 #   scripts/run.sh METHOD [JSON-ARGS]    calls one method and prints the reply as JSON
 #                                        (options of tools/tidvale-call, e.g. --summary, pass on)

@@ -6,18 +6,27 @@
 #include "removal/delete_items.h"
 #include "scanners/junk_scan.h"
 #include "scanners/size_of.h"
+#include "scanners/storage_scans.h"
 #include "service/method_arguments.h"
 #include "software/installed_apps.h"
 #include "software/leftovers.h"
 #include "software/startup_changes.h"
 #include "software/startup_items.h"
 #include "software/uninstall_app.h"
+#include "system/memory_optimizer.h"
+#include "system/memory_report.h"
+#include "system/system_summary.h"
+#include "win/known_folder.h"
 #include "win/text.h"
 
 namespace tidvale {
 namespace {
 
 using Operation = std::function<EncodableMap(ServiceState&, const EncodableMap&)>;
+
+std::string homeFolderUtf8() {
+  return win::toUtf8(win::homeFolder());
+}
 
 // Adding a method: read its arguments (service/method_arguments.h) and call its operation.
 const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
@@ -28,7 +37,26 @@ const std::map<std::string, Operation, std::less<>>& backgroundMethods() {
          return deleteItems(state, arguments.paths, arguments.toTrash);
        }},
       {"emptyTrash", [](ServiceState& state, const EncodableMap&) { return emptyTrash(state); }},
+      {"systemInfo", [](ServiceState&, const EncodableMap&) { return system::systemInfo(); }},
+      {"memoryInfo", [](ServiceState&, const EncodableMap&) { return system::memoryReport(); }},
+      {"optimizeMemory",
+       [](ServiceState&, const EncodableMap&) { return system::optimizeMemory(); }},
       {"scanJunk", [](ServiceState& state, const EncodableMap&) { return scanJunk(state); }},
+      {"scanLargeFiles",
+       [](ServiceState& state, const EncodableMap& args) {
+         const RootScanArguments scan = largeFileArguments(args, homeFolderUtf8);
+         return scanLargeFiles(state, scan.root, scan.minSize);
+       }},
+      {"scanDuplicates",
+       [](ServiceState& state, const EncodableMap& args) {
+         const RootScanArguments scan = duplicateArguments(args, homeFolderUtf8);
+         return scanDuplicates(state, scan.root, scan.minSize);
+       }},
+      {"analyzeDisk",
+       [](ServiceState& state, const EncodableMap& args) {
+         const DiskArguments disk = diskArguments(args, homeFolderUtf8);
+         return analyzeDisk(state, disk.path, disk.depth);
+       }},
       {"sizeOf",
        [](ServiceState& state, const EncodableMap& args) {
          // A path that names nothing measures 0.

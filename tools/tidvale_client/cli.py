@@ -10,7 +10,7 @@ import threading
 from pathlib import Path
 from typing import Any, TextIO
 
-from . import codec, display, method_codec, paths, summaries
+from . import codec, display, method_codec, paths, summaries, system_views
 from .process import ProtocolError, TidvaleProcess
 
 EXIT_OK = 0
@@ -68,7 +68,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                    help="print a readable summary instead of JSON (for "
                    + ", ".join(sorted(summaries.SUMMARIES)) + ")")
     p.add_argument("--overview", action="store_true",
-                   help="show device id, computer name and home folder, then scan for junk")
+                   help="show the system summary, device id, computer name and home folder, then "
+                   "scan for junk")
     p.add_argument("--build-root",
                    help="build folder (default: $TIDVALE_BUILD_ROOT or <repo>/build)")
     p.add_argument("--timeout", type=float, default=DEFAULT_TIMEOUT,
@@ -109,6 +110,8 @@ def run_call(prog: TidvaleProcess, ns: argparse.Namespace, args: Any,
 
 
 def run_overview(prog: TidvaleProcess, ns: argparse.Namespace, progress: ProgressDisplay) -> int:
+    summary = prog.call("systemInfo", timeout=ns.timeout).reply
+    sys.stdout.write("\n".join(system_views.overview_lines(summary)) + "\n")
     for method, label in OVERVIEW_METHODS:
         reply = prog.call(method, timeout=ns.timeout).reply
         shown = reply if isinstance(reply, str) else repr(reply)

@@ -1,0 +1,78 @@
+// Times "analyzeDisk" and "scanLargeFiles" on a folder tree: the operations the method table
+// runs, repeated warm, for the walk benchmark's comparison with the raw walk.
+// Usage: walk_scans_bench ROOT [REPETITIONS]
+// Prints two lines: "analyzeDisk files=<n> bytes=<total> seconds=<s1>,..." and
+// "scanLargeFiles files=<n> seconds=<s1>,...".
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+#include "channels/encodable_value.h"
+#include "core/clock.h"
+#include "core/service_state.h"
+#include "scanners/storage_scans.h"
+#include "win/text.h"
+
+namespace {
+
+constexpr int kDefaultRepetitions = 5;
+constexpr int64_t kDiskDepth = 3;
+constexpr int64_t kLargeFileThreshold = 104857600;
+
+double nowSeconds() {
+  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
+}
+
+int64_t int64Of(const tidvale::EncodableMap& reply, const char* key) {
+  const auto found = reply.find(tidvale::EncodableValue(key));
+  if (found == reply.end()) return -1;
+  const int64_t* value = std::get_if<int64_t>(&found->second);
+  return value ? *value : -1;
+}
+
+// Runs `scan` warm `repetitions` times; prints the name, its figures and the times.
+int timeScan(const char* name, int repetitions, const std::function<tidvale::EncodableMap()>& scan,
+             const char* figures) {
+  const tidvale::EncodableMap first = scan();  // warm-up: fills the file system caches
+  std::string seconds;
+  for (int i = 0; i < repetitions; ++i) {
+    const double start = nowSeconds();
+    const tidvale::EncodableMap again = scan();
+    const double elapsed = nowSeconds() - start;
+    if (int64Of(again, "scanned") != int64Of(first, "scanned")) {
+      std::fprintf(stderr, "walk_scans_bench: %s counted another number of files\n", name);
+      return 1;
+    }
+    seconds += (i ? "," : "") + std::to_string(elapsed);
+  }
+  std::printf("%s files=%lld", name, static_cast<long long>(int64Of(first, "scanned")));
+  if (figures[0] != '\0')
+    std::printf(" %s=%lld", figures, static_cast<long long>(int64Of(first, figures)));
+  std::printf(" seconds=%s\n", seconds.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fputs("usage: walk_scans_bench ROOT [REPETITIONS]\n", stderr);
+    return 2;
+  }
+  const std::string root = tidvale::win::toUtf8(argv[1]);
+  const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
+  tidvale::ServiceState state;
+  if (timeScan(
+          "analyzeDisk", repetitions, [&] { return tidvale::analyzeDisk(state, root, kDiskDepth); },
+          "size")) {
+    return 1;
+  }
+  return timeScan(
+      "scanLargeFiles", repetitions,
+      [&] { return tidvale::scanLargeFiles(state, root, kLargeFileThreshold); }, "");
+}

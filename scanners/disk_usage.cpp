@@ -1,0 +1,148 @@
+#include "scanners/disk_usage.h"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "core/progress.h"
+#include "scanners/path_text.h"
+#include "scanners/walker.h"
+
+namespace tidvale {
+namespace {
+
+struct DiskNode {
+  std::string name;
+  std::string path;
+  int64_t size = 0;
+  int64_t files = 0;
+  bool isDir = false;
+  // Transparent comparison: a file's components are looked up as views, with no copy.
+  std::map<std::wstring, std::unique_ptr<DiskNode>, std::less<>> children;
+
+  void add(int64_t bytes) {
+    size += bytes;
+    files += 1;
+  }
+};
+
+EncodableMap otherNodeMap(int64_t foldedBytes) {
+  return EncodableMap{
+      {EncodableValue("name"), EncodableValue(kDiskOtherName)},
+      {EncodableValue("path"), EncodableValue("")},
+      {EncodableValue("size"), EncodableValue(foldedBytes)},
+      {EncodableValue("files"), EncodableValue(int64_t{0})},
+      {EncodableValue("isDir"), EncodableValue(false)},
+      {EncodableValue("children"), EncodableValue(EncodableList{})},
+      {EncodableValue("isOther"), EncodableValue(true)},
+  };
+}
+
+EncodableMap nodeMap(const DiskNode& node) {
+  std::vector<const DiskNode*> children;
+  children.reserve(node.children.size());
+  for (const auto& entry : node.children) children.push_back(entry.second.get());
+  // Stable: children of equal size keep their name order, so replies are repeatable.
+  std::stable_sort(children.begin(), children.end(),
+                   [](const DiskNode* a, const DiskNode* b) { return a->size > b->size; });
+  int64_t folded = 0;
+  if (children.size() > kDiskChildLimit) {
+    for (size_t i = kDiskChildLimit; i < children.size(); ++i) folded += children[i]->size;
+    children.resize(kDiskChildLimit);
+  }
+  EncodableList childMaps;
+  childMaps.reserve(children.size() + 1);
+  for (const DiskNode* child : children) childMaps.emplace_back(nodeMap(*child));
+  if (folded > 0) childMaps.emplace_back(otherNodeMap(folded));
+
+  return EncodableMap{
+      {EncodableValue("name"), EncodableValue(node.name)},
+      {EncodableValue("path"), EncodableValue(node.path)},
+      {EncodableValue("size"), EncodableValue(node.size)},
+      {EncodableValue("files"), EncodableValue(node.files)},
+      {EncodableValue("isDir"), EncodableValue(node.isDir)},
+      {EncodableValue("children"), EncodableValue(std::move(childMaps))},
+  };
+}
+
+class DiskTreeBuilder {
+ public:
+  DiskTreeBuilder(const std::string& rootText, const std::wstring& root, int32_t depth,
+                  Utf8Converter toUtf8)
+      : rootLength_(root.size()), depth_(depth), toUtf8_(toUtf8) {
+    root_.name = rootText;
+    root_.path = rootText;
+    root_.isDir = true;
+  }
+
+  // `path` is the root as given followed by the file's components.
+  void addFile(const std::wstring& path, int64_t bytes) {
+    root_.add(bytes);
+    std::wstring_view rest = std::wstring_view(path).substr(std::min(rootLength_, path.size()));
+    DiskNode* current = &root_;
+    for (int32_t level = 0; level < depth_; ++level) {
+      while (!rest.empty() && fs::isSeparator(rest.front())) rest.remove_prefix(1);
+      if (rest.empty()) break;
+      const size_t end = std::min(rest.find_first_of(L"\\/"), rest.size());
+      const std::wstring_view component = rest.substr(0, end);
+      rest.remove_prefix(end);
+      const bool last = rest.find_first_not_of(L"\\/") == std::wstring_view::npos;
+      const std::wstring_view prefix = std::wstring_view(path).substr(0, path.size() - rest.size());
+      current = &child(*current, component, prefix, !last);
+      current->add(bytes);
+    }
+  }
+
+  const DiskNode& root() const { return root_; }
+
+ private:
+  DiskNode& child(DiskNode& parent, std::wstring_view component, std::wstring_view path,
+                  bool isDir) {
+    const auto found = parent.children.find(component);
+    if (found != parent.children.end()) return *found->second;
+    auto node = std::make_unique<DiskNode>();
+    node->name = toUtf8_(component);
+    node->path = toUtf8_(path);
+    node->isDir = isDir;
+    DiskNode& created = *node;
+    parent.children.emplace(std::wstring(component), std::move(node));
+    return created;
+  }
+
+  size_t rootLength_;
+  int32_t depth_;
+  Utf8Converter toUtf8_;
+  DiskNode root_;
+};
+
+}  // namespace
+
+EncodableMap runDiskAnalysis(ServiceState& state, fs::FileSystem& fileSystem,
+                             const std::string& rootText, const std::wstring& root, int32_t depth,
+                             Utf8Converter toUtf8) {
+  DiskTreeBuilder tree(rootText, root, depth, toUtf8);
+  uint64_t counted = 0;
+  fs::walkTree(fileSystem, root, state.cancelFlag, [&](const fs::WalkEntry& item) {
+    // Reparse points of every kind (links, cloud placeholders) are left out, files included.
+    if ((item.entry.attributes & fs::kAttributeReparsePoint) != 0) return false;
+    if (item.kind == fs::EntryKind::Folder) return true;
+    if (item.kind != fs::EntryKind::File) return false;
+    tree.addFile(item.path, item.entry.size);
+    if (++counted % kDiskProgressInterval == 0) {
+      emitProgress(state, kDiskProgressTask, toUtf8(item.path), counted,
+                   static_cast<uint64_t>(tree.root().size), false);
+    }
+    return false;
+  });
+  emitProgress(state, kDiskProgressTask, "", counted, static_cast<uint64_t>(tree.root().size),
+               true);
+
+  EncodableMap reply = nodeMap(tree.root());
+  reply[EncodableValue("cancelled")] = EncodableValue(state.cancelled());
+  reply[EncodableValue("scanned")] = EncodableValue(tree.root().files);
+  return reply;
+}
+
+}  // namespace tidvale

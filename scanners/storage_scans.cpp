@@ -1,0 +1,38 @@
+#include "scanners/storage_scans.h"
+
+#include "scanners/disk_usage.h"
+#include "scanners/duplicate_finder.h"
+#include "scanners/file_content_win.h"
+#include "scanners/large_file_scanner.h"
+#include "scanners/task_pool.h"
+#include "scanners/win32_file_system.h"
+#include "win/text.h"
+
+namespace tidvale {
+namespace {
+
+std::string utf8(std::wstring_view text) {
+  return win::toUtf8(text);
+}
+
+}  // namespace
+
+EncodableMap scanLargeFiles(ServiceState& state, const std::string& root, int64_t minSize) {
+  return runLargeFileScan(state, fs::systemFileSystem(), win::pathFromUtf8(root).value_or(L""),
+                          minSize, utf8);
+}
+
+EncodableMap scanDuplicates(ServiceState& state, const std::string& root, int64_t minSize,
+                            size_t workers) {
+  const DuplicateScanEnvironment environment{fs::systemFileSystem(), makeWin32ContentReader,
+                                             workers ? workers : defaultWorkerCount(), utf8};
+  return runDuplicateScan(state, environment, win::pathFromUtf8(root).value_or(L""), minSize);
+}
+
+EncodableMap analyzeDisk(ServiceState& state, const std::string& path, int64_t depth) {
+  // The depth travels as a 32-bit count of levels.
+  return runDiskAnalysis(state, fs::systemFileSystem(), path, win::pathFromUtf8(path).value_or(L""),
+                         static_cast<int32_t>(depth), utf8);
+}
+
+}  // namespace tidvale
