@@ -2,6 +2,7 @@
 // A command must survive being written back out: its channel and data re-encode to a line that
 // parses to the same command. Whatever JSON is accepted nests no deeper than the bound.
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
