@@ -63,6 +63,34 @@ TEST(ProtocolInput, AnswersEveryMalformedLineWithAnError) {
   }
 }
 
+TEST(ProtocolInput, IdsCoverTheSigned64BitRangeExactly) {
+  // The library reads non-negative integers as unsigned and larger ones as floating point.
+  const struct {
+    std::string_view id;
+    bool accepted;
+    long long value;
+  } cases[] = {
+      {"0", true, 0},
+      {"-0", true, 0},
+      {"9223372036854775807", true, 9223372036854775807LL},
+      {"-9223372036854775808", true, -9223372036854775807LL - 1},
+      {"9223372036854775808", false, 0},
+      {"18446744073709551615", false, 0},
+      {"-9223372036854775809", false, 0},
+      {"1.0", false, 0},
+      {"true", false, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string line =
+        R"({"op":"send","channel":"c","id":)" + std::string(c.id) + R"(,"data":""})";
+    const auto parsed = parseInputLine(line);
+    ASSERT_EQ(std::holds_alternative<SendCommand>(parsed), c.accepted) << c.id;
+    if (c.accepted) {
+      EXPECT_EQ(std::get<SendCommand>(parsed).id, c.value) << c.id;
+    }
+  }
+}
+
 TEST(ProtocolInput, SurvivesArbitraryBytes) {
   // Every prefix of a valid line, and the line with each byte replaced, must parse or be refused
   // without crashing; only the complete line is a command.
