@@ -14,3 +14,11 @@ function(tidvale_add_gtest name)
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
+
+# tidvale_fuzz_target(TARGET): a libFuzzer executable under AddressSanitizer and
+# UndefinedBehaviorSanitizer (native clang build). Optimised: a fuzz run is judged by how many
+# inputs it tries, and the sanitizers find the same faults at -O2.
+function(tidvale_fuzz_target target)
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined -O2)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer,address,undefined)
+endfunction()

@@ -41,8 +41,10 @@ TEST_F(ProgressTest, ThrottledEventsAreDroppedAndForcedOnesAlwaysSent) {
   emitProgress(state, "junk", "a", 1, 1, false);
   now += 50'000'000;
   emitProgress(state, "junk", "b", 2, 2, false);  // dropped
-  now += 1'000'000;
+  now += 50'000'000;
   emitProgress(state, "junk", "", 2, 2, true);
+  now += 30'000'000;  // 130 ms after the first event, 30 ms after the forced one
+  emitProgress(state, "junk", "c", 3, 3, false);  // dropped: the forced event restarted the window
   dispatcher().drain();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[1], event("junk", "", 2, 2));

@@ -12,7 +12,7 @@
 
 #include "engine/flutter_windows_api.h"
 #include "engine/input_channel.h"
-#include "engine/json.h"
+#include "engine/json_reader.h"
 #include "engine/line_output.h"
 #include "engine/protocol.h"
 
@@ -35,8 +35,8 @@ class RecordingOutput final : public LineOutput {
   size_t count(std::string_view op) {
     size_t n = 0;
     for (const auto& line : lines()) {
-      const auto parsed = parseJson(line);
-      if (parsed.ok && parsed.value.find("op") && parsed.value.find("op")->text == op) ++n;
+      const auto parsed = readJson(line);
+      if (parsed.ok() && parsed.value.is_object() && parsed.value.value("op", "") == op) ++n;
     }
     return n;
   }

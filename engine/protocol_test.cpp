@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/json.h"
+#include "engine/json_reader.h"
 
 namespace tidvale::engine {
 namespace {
@@ -63,6 +63,34 @@ TEST(ProtocolInput, AnswersEveryMalformedLineWithAnError) {
   }
 }
 
+TEST(ProtocolInput, IdsCoverTheSigned64BitRangeExactly) {
+  // The library reads non-negative integers as unsigned and larger ones as floating point.
+  const struct {
+    std::string_view id;
+    bool accepted;
+    long long value;
+  } cases[] = {
+      {"0", true, 0},
+      {"-0", true, 0},
+      {"9223372036854775807", true, 9223372036854775807LL},
+      {"-9223372036854775808", true, -9223372036854775807LL - 1},
+      {"9223372036854775808", false, 0},
+      {"18446744073709551615", false, 0},
+      {"-9223372036854775809", false, 0},
+      {"1.0", false, 0},
+      {"true", false, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string line =
+        R"({"op":"send","channel":"c","id":)" + std::string(c.id) + R"(,"data":""})";
+    const auto parsed = parseInputLine(line);
+    ASSERT_EQ(std::holds_alternative<SendCommand>(parsed), c.accepted) << c.id;
+    if (c.accepted) {
+      EXPECT_EQ(std::get<SendCommand>(parsed).id, c.value) << c.id;
+    }
+  }
+}
+
 TEST(ProtocolInput, SurvivesArbitraryBytes) {
   // Every prefix of a valid line, and the line with each byte replaced, must parse or be refused
   // without crashing; only the complete line is a command.
@@ -95,23 +123,25 @@ TEST(ProtocolOutput, LinesAreSingleLineJsonWithTheRightFields) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.line.find('\n'), std::string::npos) << c.line;
-    const auto parsed = parseJson(c.line);
-    ASSERT_TRUE(parsed.ok) << c.line << ": " << parsed.error;
-    ASSERT_NE(parsed.value.find("op"), nullptr);
-    EXPECT_EQ(parsed.value.find("op")->text, c.op);
+    const auto parsed = readJson(c.line);
+    ASSERT_TRUE(parsed.ok()) << c.line << ": " << parsed.error;
+    EXPECT_EQ(parsed.value.value("op", ""), c.op);
   }
-  const auto reply = parseJson(replyLine(-42, bytes, sizeof(bytes))).value;
-  long long id = 0;
-  ASSERT_TRUE(jsonInteger(*reply.find("id"), &id));
-  EXPECT_EQ(id, -42);
-  EXPECT_EQ(reply.find("data")->text, "AP8K");
-  EXPECT_EQ(parseJson(replyLine(7, nullptr, 0)).value.find("data")->text, "");
-  EXPECT_EQ(parseJson(registrarLine("Name \"q\"\n")).value.find("name")->text, "Name \"q\"\n");
-  const auto message = parseJson(messageLine("tidvale/events", bytes, sizeof(bytes))).value;
-  EXPECT_EQ(message.find("channel")->text, "tidvale/events");
-  EXPECT_EQ(message.find("data")->text, "AP8K");
-  EXPECT_EQ(parseJson(errorLine("bad \xFF line")).value.find("message")->text,
-            "bad \xEF\xBF\xBD line");
+  const auto reply = readJson(replyLine(-42, bytes, sizeof(bytes))).value;
+  ASSERT_TRUE(reply["id"].is_number_integer());
+  EXPECT_EQ(reply["id"].get<long long>(), -42);
+  EXPECT_EQ(reply["data"], "AP8K");
+  EXPECT_EQ(readJson(replyLine(7, nullptr, 0)).value["data"], "");
+  EXPECT_EQ(readJson(registrarLine("Name \"q\"\n")).value["name"], "Name \"q\"\n");
+  const auto message = readJson(messageLine("tidvale/events", bytes, sizeof(bytes))).value;
+  EXPECT_EQ(message["channel"], "tidvale/events");
+  EXPECT_EQ(message["data"], "AP8K");
+  EXPECT_EQ(readJson(errorLine("bad \xFF line")).value["message"], "bad \xEF\xBF\xBD line");
+  // The exact bytes the client has always read: field order, spacing, escapes.
+  EXPECT_EQ(replyLine(-42, bytes, sizeof(bytes)), R"({"op":"reply","id":-42,"data":"AP8K"})");
+  EXPECT_EQ(messageLine("a\tb", nullptr, 0), R"({"op":"message","channel":"a\tb","data":""})");
+  EXPECT_EQ(registrarLine("p"), R"({"op":"registrar","name":"p"})");
+  EXPECT_EQ(errorLine("x\x7f"), R"({"op":"error","message":"x\u007f"})");
 }
 
 }  // namespace

@@ -68,9 +68,11 @@ class JunkScannerTest : public ::testing::Test {
                    kWindows, kProgramData,
                    kProfile, kLocal + L"\\Temp"};
   int64_t recycleBytes_ = 0;
-  // Each clock read is a second later, so the throttle passes every event.
+  // Each clock read is a second later, so the throttle passes every event, unless the clock is
+  // told to stand still.
   int64_t now_ = 0;
-  ServiceState state_{[this] { return now_ += 1'000'000'000; }};
+  bool clockStandsStill_ = false;
+  ServiceState state_{[this] { return clockStandsStill_ ? now_ : now_ += 1'000'000'000; }};
   std::vector<EncodableValue> events_;
 };
 
@@ -164,6 +166,41 @@ TEST_F(JunkScannerTest, ProgressCountsKeptItemsAndEndsWithTheReplyFigures) {
   }
   EXPECT_EQ(reply.count, 6);
   EXPECT_EQ(reply.total, 1123);
+}
+
+TEST_F(JunkScannerTest, ItemEventsAreThrottledAndOnlyTheFinalEventIsForced) {
+  clockStandsStill_ = true;
+  fs_.addFile(bases_.temp + L"\\a.tmp", 100);
+  fs_.addFile(bases_.temp + L"\\b.tmp", 1);
+  fs_.addFile(kLocal + L"\\npm-cache\\pkg.tgz", 10);
+  fs_.addFile(L"C:\\Windows.old\\x", 7);
+
+  const JunkReply reply = scan();
+  const auto sent = events();
+
+  ASSERT_EQ(reply.count, 4);
+  ASSERT_EQ(sent.size(), 2u) << "only the first item event passes a clock that stands still";
+  EXPECT_EQ(std::tuple(sent[0].path, sent[0].count, sent[0].bytes),
+            std::tuple(utf8(bases_.temp + L"\\a.tmp"), int64_t{1}, int64_t{100}));
+  EXPECT_EQ(std::tuple(sent[1].path, sent[1].count, sent[1].bytes),
+            std::tuple(std::string(), int64_t{4}, int64_t{118}));
+}
+
+TEST_F(JunkScannerTest, CancelWhileListingAFolderStopsTheListingThere) {
+  for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp", L"d.tmp"}) {
+    fs_.addFile(bases_.temp + L"\\" + name, 10);
+  }
+  fs_.setListingHook([&](const std::wstring& folder, const fs::DirEntry& entry) {
+    if (folder == bases_.temp && entry.name == L"b.tmp") state_.cancelFlag = true;
+  });
+
+  const JunkReply reply = scan();
+
+  EXPECT_TRUE(reply.cancelled);
+  EXPECT_THAT(reply.ids(), ElementsAre("temp"));
+  ASSERT_EQ(reply.category("temp")->items.size(), 1u) << "plain files after the cancel were kept";
+  EXPECT_EQ(reply.category("temp")->items[0].path, utf8(bases_.temp + L"\\a.tmp"));
+  EXPECT_EQ(reply.count, 1);
 }
 
 TEST_F(JunkScannerTest, CancelDuringDeveloperStopsAfterIt) {

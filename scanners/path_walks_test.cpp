@@ -134,6 +134,23 @@ TEST_F(PathWalksTest, WalkFilesLeavesOutFilteredEntries) {
   EXPECT_EQ(walk(root), expected);
 }
 
+TEST_F(PathWalksTest, WalkFilesSkipsEveryListedFolderNameWhateverItsCase) {
+  const std::wstring root = L"C:\\Users\\me";
+  const wchar_t* const skippedAsUsersWriteThem[] = {
+      L".Git",    L"Node_Modules", L"$Recycle.Bin", L"System Volume Information",
+      L"WINDOWS", L"AppData",      L".CACHE",       L".Gradle",
+      L".Cargo",  L".RustUp",      L"ProgramData",  L"$WINDOWS.~BT",
+  };
+  for (const wchar_t* name : skippedAsUsersWriteThem) {
+    fs_.addFile(root + L"\\deep\\" + name + L"\\inside.bin", 50);
+  }
+  fs_.addFile(root + L"\\deep\\kept.txt", 1);
+
+  EXPECT_EQ(walk(root), (std::map<std::wstring, int64_t>{{root + L"\\deep\\kept.txt", 1}}));
+  EXPECT_EQ(skippedFolderNames().size(), std::size(skippedAsUsersWriteThem))
+      << "a name was added without a case here";
+}
+
 TEST_F(PathWalksTest, WalkFilesNeverFiltersItsRoot) {
   fs_.addFile(L"C:\\Windows\\notepad.exe", 3);
   fs_.addFile(L"C:\\Windows\\System32\\windows\\nested.dll", 3);

@@ -11,6 +11,7 @@ packages=(
   wine64                      # runs and tests the Windows build
   cmake ninja-build           # build
   googletest                  # GoogleTest sources, built for both targets
+  nlohmann-json3-dev          # JSON of the headless engine's line protocol (header-only)
   clang libclang-rt-14-dev    # native sanitizers and libFuzzer
   python3 python3-pytest      # client and end-to-end tests
   clang-format

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
 #include "service/cancel_keeping_methods.h"
 
 namespace tidvale {
@@ -64,6 +69,70 @@ TEST_F(MethodArgumentsTest, DiskDeleteUninstallAndStartupDefaults) {
   EXPECT_EQ(leftovers.publisher, "Acme");
   EXPECT_EQ(leftovers.name, "");
   EXPECT_EQ(sizeOfPathArgument({}), "");
+}
+
+EncodableValue stringList(std::initializer_list<const char*> items) {
+  EncodableList list;
+  for (const char* item : items) list.emplace_back(item);
+  return EncodableValue(std::move(list));
+}
+
+EncodableValue asValue(const std::vector<std::string>& items) {
+  EncodableList list(items.begin(), items.end());
+  return EncodableValue(std::move(list));
+}
+
+TEST_F(MethodArgumentsTest, EachMethodReadsItsOwnKeys) {
+  // One row per key: a value other than the default under the key the client sends must come
+  // back in the matching field, so a misspelt key in a reader fails here.
+  using Read = std::function<EncodableValue(const EncodableMap&)>;
+  const struct {
+    const char* method;
+    const char* key;
+    EncodableValue given;
+    Read read;
+  } rows[] = {
+      {"scanLargeFiles", "root", EncodableValue("D:\\r"),
+       [&](const EncodableMap& a) { return EncodableValue(largeFileArguments(a, home).root); }},
+      {"scanLargeFiles", "minSize", EncodableValue(int64_t{7}),
+       [&](const EncodableMap& a) { return EncodableValue(largeFileArguments(a, home).minSize); }},
+      {"scanDuplicates", "root", EncodableValue("D:\\d"),
+       [&](const EncodableMap& a) { return EncodableValue(duplicateArguments(a, home).root); }},
+      {"scanDuplicates", "minSize", EncodableValue(int64_t{9}),
+       [&](const EncodableMap& a) { return EncodableValue(duplicateArguments(a, home).minSize); }},
+      {"analyzeDisk", "path", EncodableValue("E:\\"),
+       [&](const EncodableMap& a) { return EncodableValue(diskArguments(a, home).path); }},
+      {"analyzeDisk", "depth", EncodableValue(int64_t{1}),
+       [&](const EncodableMap& a) { return EncodableValue(diskArguments(a, home).depth); }},
+      {"deleteItems", "paths", stringList({"x", "y"}),
+       [](const EncodableMap& a) { return asValue(deleteArguments(a).paths); }},
+      {"deleteItems", "toTrash", EncodableValue(true),
+       [](const EncodableMap& a) { return EncodableValue(deleteArguments(a).toTrash); }},
+      {"appLeftovers", "name", EncodableValue("App"),
+       [](const EncodableMap& a) { return EncodableValue(leftoverArguments(a).name); }},
+      {"appLeftovers", "publisher", EncodableValue("Acme"),
+       [](const EncodableMap& a) { return EncodableValue(leftoverArguments(a).publisher); }},
+      {"uninstallApp", "command", EncodableValue("u.exe /S"),
+       [](const EncodableMap& a) { return EncodableValue(uninstallArguments(a).command); }},
+      {"uninstallApp", "regKey", EncodableValue("HKLM\\k"),
+       [](const EncodableMap& a) { return EncodableValue(uninstallArguments(a).regKey); }},
+      {"uninstallApp", "paths", stringList({"z"}),
+       [](const EncodableMap& a) { return asValue(uninstallArguments(a).paths); }},
+      {"uninstallApp", "toTrash", EncodableValue(true),
+       [](const EncodableMap& a) { return EncodableValue(uninstallArguments(a).toTrash); }},
+      {"setStartupItem", "id", EncodableValue("run:x"),
+       [](const EncodableMap& a) { return EncodableValue(startupChangeArguments(a).id); }},
+      {"setStartupItem", "kind", EncodableValue("registry"),
+       [](const EncodableMap& a) { return EncodableValue(startupChangeArguments(a).kind); }},
+      {"setStartupItem", "enabled", EncodableValue(false),
+       [](const EncodableMap& a) { return EncodableValue(startupChangeArguments(a).enabled); }},
+      {"sizeOf", "path", EncodableValue("C:\\windows"),
+       [](const EncodableMap& a) { return EncodableValue(sizeOfPathArgument(a)); }},
+  };
+  for (const auto& row : rows) {
+    const EncodableMap args{{EncodableValue(row.key), row.given}};
+    EXPECT_EQ(row.read(args), row.given) << row.method << " \"" << row.key << "\"";
+  }
 }
 
 TEST(CancelKeepingMethods, OnlyTheSystemAndStartupMethodsKeepTheFlag) {
