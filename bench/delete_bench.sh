@@ -19,22 +19,8 @@ if [ ! -f "$windows_dir/build.ninja" ]; then
 fi
 cmake --build "$windows_dir" --target delete_items_bench delete_raw_bench >/dev/null
 
-# 50 x 10 x 10 leaf folders of 20 sparse files each: 100,000 files, 5,550 folders.
-make_tree() {
-  python3 - "$1" <<'PY'
-import os, sys
-root, n = sys.argv[1], 0
-for a in range(50):
-    for b in range(10):
-        for c in range(10):
-            folder = os.path.join(root, f"d{a:02d}", f"e{b}", f"f{c}")
-            os.makedirs(folder)
-            for i in range(20):
-                with open(os.path.join(folder, f"file{i:02d}.dat"), "wb") as f:
-                    f.truncate((n * 37) % 4096)
-                n += 1
-PY
-}
+# The same 100,000-file tree as the walk benchmark's.
+make_tree() { python3 "$repo/bench/sparse_tree.py" "$1"; }
 
 run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
 lines=()

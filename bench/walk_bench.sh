@@ -23,20 +23,7 @@ layout_marker=$build_root/wine/$tree_name.layout  # outside the tree, so it is n
 if [ "$(cat "$layout_marker" 2>/dev/null)" != "$tree_layout" ] || [ ! -d "$tree" ]; then
   echo "walk bench: generating $tree" >&2
   rm -rf "$tree"
-  python3 - "$tree" <<'PY'
-import os, sys
-root = sys.argv[1]
-n = 0
-for a in range(50):
-    for b in range(10):
-        for c in range(10):
-            folder = os.path.join(root, f"d{a:02d}", f"e{b}", f"f{c}")
-            os.makedirs(folder)
-            for i in range(20):
-                with open(os.path.join(folder, f"file{i:02d}.dat"), "wb") as f:
-                    f.truncate((n * 37) % 4096)
-                n += 1
-PY
+  python3 "$repo/bench/sparse_tree.py" "$tree"
   echo "$tree_layout" > "$layout_marker"
 fi
 

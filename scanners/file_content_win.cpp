@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scanners/win32_file_system.h"
+#include "win/bcrypt_resource.h"
 #include "win/unique_resource.h"
 
 namespace tidvale {
@@ -17,14 +18,8 @@ constexpr DWORD kReadBufferBytes = 1048576;  // 1 MiB
 constexpr ULONG kSha256Bytes = 32;
 constexpr char kHexDigits[] = "0123456789abcdef";
 
-void closeAlgorithm(BCRYPT_ALG_HANDLE handle) {
-  ::BCryptCloseAlgorithmProvider(handle, 0);
-}
-void destroyHash(BCRYPT_HASH_HANDLE handle) {
-  ::BCryptDestroyHash(handle);
-}
-using UniqueAlgorithm = win::UniqueResource<BCRYPT_ALG_HANDLE, 0, closeAlgorithm>;
-using UniqueHash = win::UniqueResource<BCRYPT_HASH_HANDLE, 0, destroyHash>;
+using UniqueAlgorithm = win::UniqueAlgorithmHandle;
+using UniqueHash = win::UniqueHashHandle;
 
 // Paths reach Win32 in the extended-length form, as in the file-system seam; a path that names
 // nothing opens nothing.

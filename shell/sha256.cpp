@@ -2,19 +2,19 @@
 
 #include <limits>
 
-#include "shell/bcrypt_resource.h"
+#include "win/bcrypt_resource.h"
 
 namespace tidvale::shell {
 
 std::optional<Sha256Digest> sha256(std::string_view data) {
   if (data.size() > std::numeric_limits<ULONG>::max()) return std::nullopt;
 
-  UniqueAlgorithmHandle algorithm;
+  win::UniqueAlgorithmHandle algorithm;
   if (!BCRYPT_SUCCESS(
           ::BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
     return std::nullopt;
   }
-  UniqueHashHandle hash;
+  win::UniqueHashHandle hash;
   if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.get(), hash.put(), nullptr, 0, nullptr, 0, 0))) {
     return std::nullopt;
   }

@@ -7,7 +7,7 @@
 
 #include "win/unique_resource.h"
 
-namespace tidvale::shell {
+namespace tidvale::win {
 
 namespace detail {
 inline void closeAlgorithm(BCRYPT_ALG_HANDLE handle) {
@@ -19,7 +19,7 @@ inline void destroyHash(BCRYPT_HASH_HANDLE handle) {
 }  // namespace detail
 
 // Both kinds of handle are null when not created.
-using UniqueAlgorithmHandle = win::UniqueResource<BCRYPT_ALG_HANDLE, 0, detail::closeAlgorithm>;
-using UniqueHashHandle = win::UniqueResource<BCRYPT_HASH_HANDLE, 0, detail::destroyHash>;
+using UniqueAlgorithmHandle = UniqueResource<BCRYPT_ALG_HANDLE, 0, detail::closeAlgorithm>;
+using UniqueHashHandle = UniqueResource<BCRYPT_HASH_HANDLE, 0, detail::destroyHash>;
 
-}  // namespace tidvale::shell
+}  // namespace tidvale::win
