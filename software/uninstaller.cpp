@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cctype>
+#include <optional>
 #include <vector>
 
 #include "win/text.h"
@@ -65,8 +66,9 @@ std::string rewriteMsiCommand(const std::string& command) {
 }
 
 EncodableMap launchUninstaller(const std::string& command) {
-  const std::wstring wide = win::toUtf16(command);
-  const bool ok = startProcessAndWait(wide) || startThroughInterpreter(wide);
+  // A command holding U+0000 would run as the text before it, another command: nothing starts.
+  const std::optional<std::wstring> wide = win::pathFromUtf8(command);
+  const bool ok = wide && (startProcessAndWait(*wide) || startThroughInterpreter(*wide));
   return EncodableMap{
       {EncodableValue("ok"), EncodableValue(ok)},
       {EncodableValue("error"), EncodableValue(std::string(ok ? "" : kLaunchFailedError))}};

@@ -65,6 +65,16 @@ TEST(LaunchUninstaller, WaitsForProgramsAndHandsOtherCommandsToCmd) {
   }
 }
 
+TEST(LaunchUninstaller, ACommandHoldingNulStartsNothing) {
+  const std::wstring name = uniqueName(L"TidvaleUninstall");
+  TestKey entry(HKEY_CURRENT_USER, entryPath(name), 0, TestKey::Own, true);
+  const std::string command = "reg.exe delete \"HKCU\\" + win::toUtf8(entryPath(name)) + "\" /f";
+  EXPECT_EQ(launchUninstaller(command + '\0' + " /va"),
+            (EncodableMap{{EncodableValue("ok"), EncodableValue(false)},
+                          {EncodableValue("error"), EncodableValue(kLaunchFailedError)}}));
+  EXPECT_TRUE(isStillInstalled(win::toUtf8(name)));
+}
+
 TEST(WaitUntilUninstalled, CancelEndsThePollingWhileStillRegistered) {
   const std::wstring name = uniqueName(L"TidvaleStays");
   TestKey entry(HKEY_LOCAL_MACHINE, entryPath(name), KEY_WOW64_32KEY);
