@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/raw_walk.h"
 #include "core/clock.h"
 #include "win/unique_resource.h"
 
@@ -23,34 +24,18 @@ double nowSeconds() {
   return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
 }
 
-// `path` ends with a separator; it is restored before returning.
+// Walks below `path` (ending with a separator), deleting what it meets when `remove` is set.
 void visit(std::wstring& path, Totals& totals, bool remove) {
-  const size_t length = path.size();
-  path += L'*';
-  WIN32_FIND_DATAW data;
-  tidvale::win::UniqueFindHandle find(::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data,
-                                                         FindExSearchNameMatch, nullptr,
-                                                         FIND_FIRST_EX_LARGE_FETCH));
-  path.resize(length);
-  if (!find) return;
-  do {
-    const wchar_t* name = data.cFileName;
-    if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-    path += name;
-    const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
-    if (folder) {
-      ++totals.folders;
-      path += L'\\';
-      visit(path, totals, remove);
-      path.pop_back();
-      if (remove) ::RemoveDirectoryW(path.c_str());
-    } else {
-      ++totals.files;
-      if (remove) ::DeleteFileW(path.c_str());
-    }
-    path.resize(length);
-  } while (::FindNextFileW(find.get(), &data));
+  tidvale::bench::rawWalk(
+      path,
+      [&](const std::wstring& file, const WIN32_FIND_DATAW&) {
+        ++totals.files;
+        if (remove) ::DeleteFileW(file.c_str());
+      },
+      [&](const std::wstring& folder) {
+        ++totals.folders;
+        if (remove) ::RemoveDirectoryW(folder.c_str());
+      });
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench/raw_walk.h"
 #include "core/clock.h"
 #include "win/unique_resource.h"
 
@@ -39,31 +40,6 @@ struct Totals {
   long long wasted = 0;
   long long bytesRead = 0;
 };
-
-void walk(std::wstring& path, std::vector<std::pair<std::wstring, long long>>& files) {
-  const size_t length = path.size();
-  path += L'*';
-  WIN32_FIND_DATAW data;
-  tidvale::win::UniqueFindHandle find(::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data,
-                                                         FindExSearchNameMatch, nullptr,
-                                                         FIND_FIRST_EX_LARGE_FETCH));
-  path.resize(length);
-  if (!find) return;
-  do {
-    const wchar_t* name = data.cFileName;
-    if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-    path += name;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      path += L'\\';
-      walk(path, files);
-    } else {
-      files.emplace_back(path,
-                         (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-    }
-    path.resize(length);
-  } while (::FindNextFileW(find.get(), &data));
-}
 
 class Hasher {
  public:
@@ -110,7 +86,12 @@ Totals run(const std::wstring& root) {
   std::vector<std::pair<std::wstring, long long>> files;
   std::wstring path = root;
   if (!path.empty() && path.back() != L'\\') path += L'\\';
-  walk(path, files);
+  tidvale::bench::rawWalk(
+      path,
+      [&files](const std::wstring& file, const WIN32_FIND_DATAW& data) {
+        files.emplace_back(file, tidvale::bench::fileSizeOf(data));
+      },
+      [](const std::wstring&) {});
 
   Totals totals;
   totals.files = static_cast<long long>(files.size());

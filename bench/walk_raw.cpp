@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/raw_walk.h"
 #include "core/clock.h"
 #include "win/unique_resource.h"
 
@@ -27,38 +28,17 @@ double nowSeconds() {
   return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
 }
 
-// `path` ends with a separator; it is restored before returning.
-void walk(std::wstring& path, Totals& totals) {
-  const size_t length = path.size();
-  path += L'*';
-  WIN32_FIND_DATAW data;
-  tidvale::win::UniqueFindHandle find(::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data,
-                                                         FindExSearchNameMatch, nullptr,
-                                                         FIND_FIRST_EX_LARGE_FETCH));
-  path.resize(length);
-  if (!find) return;
-  do {
-    const wchar_t* name = data.cFileName;
-    if (name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0))) continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      ++totals.folders;
-      path += name;
-      path += L'\\';
-      walk(path, totals);
-      path.resize(length);
-    } else {
-      ++totals.files;
-      totals.bytes += (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    }
-  } while (::FindNextFileW(find.get(), &data));
-}
-
 Totals walkTree(const std::wstring& root) {
   Totals totals;
   std::wstring path = root;
   if (!path.empty() && path.back() != L'\\') path += L'\\';
-  walk(path, totals);
+  tidvale::bench::rawWalk(
+      path,
+      [&totals](const std::wstring&, const WIN32_FIND_DATAW& data) {
+        ++totals.files;
+        totals.bytes += tidvale::bench::fileSizeOf(data);
+      },
+      [&totals](const std::wstring&) { ++totals.folders; });
   return totals;
 }
 
