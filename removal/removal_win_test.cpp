@@ -105,44 +105,38 @@ TEST_F(RemovalWinTest, LongPathsAndNamesOutsideTheBasicPlane) {
   EXPECT_FALSE(exists(L"deep"));
 }
 
-// A file held open without delete sharing stays; everything else goes and is credited.
-TEST_F(RemovalWinTest, AFileInUseFailsItsFolderOnly) {
-  root_.file(L"tree\\a.bin", 100);
-  root_.file(L"tree\\sub\\locked.bin", 30);
-  root_.file(L"tree\\sub\\b.bin", 20);
-  const std::wstring locked = root_ / L"tree\\sub\\locked.bin";
-  win::UniqueFileHandle holder(::CreateFileW(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                             OPEN_EXISTING, 0, nullptr));
-  ASSERT_TRUE(holder.valid());
+// What another process holds open without sharing deletion stays, with the folders above it;
+// everything else goes and is credited. A held folder still loses its entries.
+TEST_F(RemovalWinTest, WhatAnotherHoldsStaysAndTheRestGoes) {
+  const struct {
+    const wchar_t* held;
+    DWORD flags;
+    int64_t freed;
+    const wchar_t* gone;
+  } cases[] = {
+      {L"tree\\sub\\locked.bin", 0, 120, L"tree\\sub\\b.bin"},
+      {L"tree\\sub", FILE_FLAG_BACKUP_SEMANTICS, 150, L"tree\\sub\\locked.bin"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(win::toUtf8(c.held));
+    root_.file(L"tree\\a.bin", 100);
+    root_.file(L"tree\\sub\\locked.bin", 30);
+    root_.file(L"tree\\sub\\b.bin", 20);
+    win::UniqueFileHandle holder(::CreateFileW((root_ / c.held).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, c.flags, nullptr));
+    ASSERT_TRUE(holder.valid());
 
-  const Reply reply = remove({root_ / L"tree"});
-  holder.reset();
+    const Reply reply = remove({root_ / L"tree"});
+    holder.reset();
 
-  EXPECT_THAT(reply.failed, ElementsAre(win::toUtf8(root_ / L"tree")));
-  EXPECT_EQ(reply.freed, 120);
-  EXPECT_TRUE(exists(L"tree\\sub\\locked.bin"));
-  EXPECT_FALSE(exists(L"tree\\a.bin"));
-  EXPECT_FALSE(exists(L"tree\\sub\\b.bin"));
-}
-
-// Another process keeps a folder open without sharing deletion: its entries still go, and only
-// the folder itself stays.
-TEST_F(RemovalWinTest, AFolderHeldByAnotherLosesItsEntries) {
-  root_.file(L"tree\\held\\a.bin", 10);
-  root_.file(L"tree\\held\\sub\\b.bin", 20);
-  win::UniqueFileHandle holder(::CreateFileW((root_ / L"tree\\held").c_str(), GENERIC_READ,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  ASSERT_TRUE(holder.valid());
-
-  const Reply reply = remove({root_ / L"tree"});
-  holder.reset();
-
-  EXPECT_THAT(reply.failed, ElementsAre(win::toUtf8(root_ / L"tree")));
-  EXPECT_EQ(reply.freed, 30);
-  EXPECT_TRUE(exists(L"tree\\held"));
-  EXPECT_FALSE(exists(L"tree\\held\\a.bin"));
-  EXPECT_FALSE(exists(L"tree\\held\\sub"));
+    EXPECT_THAT(reply.failed, ElementsAre(win::toUtf8(root_ / L"tree")));
+    EXPECT_EQ(reply.freed, c.freed);
+    EXPECT_TRUE(exists(c.held));
+    EXPECT_FALSE(exists(L"tree\\a.bin"));
+    EXPECT_FALSE(exists(c.gone));
+    testing::removeTree(root_ / L"tree");
+  }
 }
 
 // Relative paths would resolve against the current folder, and protected folders are never
