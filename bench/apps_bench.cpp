@@ -32,7 +32,7 @@ constexpr double kNanosecondsPerMillisecond = 1e6;
 const std::wstring kStem = L"TidvaleBenchApp-";
 
 std::wstring uninstallPath(int i) {
-  return std::wstring(software::kUninstallKeyPath) + L"\\" + kStem + std::to_wstring(i);
+  return software::uninstallEntryPath(kStem + std::to_wstring(i));
 }
 
 void setText(HKEY key, const wchar_t* name, const std::wstring& text) {
@@ -65,13 +65,7 @@ void unregisterApps() {
 // with `extractIcons`, each entry's icon extracted and destroyed as well.
 size_t readRegistry(bool extractIcons) {
   size_t entries = 0;
-  const struct {
-    HKEY hive;
-    REGSAM view;
-  } places[] = {{HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
-                {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY},
-                {HKEY_CURRENT_USER, 0}};
-  for (const auto& place : places) {
+  for (const software::UninstallPlace& place : software::kUninstallPlaces) {
     win::UniqueKey root;
     if (::RegOpenKeyExW(place.hive, software::kUninstallKeyPath, 0, KEY_READ | place.view,
                         root.put()) != ERROR_SUCCESS) {

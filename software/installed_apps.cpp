@@ -90,9 +90,9 @@ void collectUninstallEntries(ServiceState& state, HKEY hive, REGSAM view, Encoda
 EncodableMap listApps(ServiceState& state) {
   EncodableList apps;
   std::set<std::string> seenNames;
-  collectUninstallEntries(state, HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, apps, seenNames);
-  collectUninstallEntries(state, HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, apps, seenNames);
-  collectUninstallEntries(state, HKEY_CURRENT_USER, 0, apps, seenNames);
+  for (const UninstallPlace& place : kUninstallPlaces) {
+    collectUninstallEntries(state, place.hive, place.view, apps, seenNames);
+  }
   std::sort(apps.begin(), apps.end(), [](const EncodableValue& a, const EncodableValue& b) {
     return sizeField(a) > sizeField(b);
   });

@@ -10,11 +10,10 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
+#include "software/uninstall_places.h"
 
 namespace tidvale::software {
 
-inline constexpr wchar_t kUninstallKeyPath[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 inline constexpr DWORD kRegKeyNameUnits = 256;
 inline constexpr int64_t kBytesPerKiB = 1024;
 

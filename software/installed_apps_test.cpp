@@ -27,7 +27,7 @@ using testing::uniqueName;
 // An Uninstall entry of the test's own with a display name and an uninstall string.
 struct TestApp {
   TestApp(HKEY hive, REGSAM view, const std::wstring& displayName)
-      : key(hive, std::wstring(kUninstallKeyPath) + L"\\" + bundleId, view) {
+      : key(hive, uninstallEntryPath(bundleId), view) {
     key.set(L"DisplayName", displayName);
     key.set(L"UninstallString", L"C:\\uninstall.exe /S");
   }

@@ -19,7 +19,7 @@ using testing::uniqueName;
 
 struct RegisteredApp {
   std::wstring name = uniqueName(L"TidvaleUninstallFlow");
-  std::wstring path = std::wstring(kUninstallKeyPath) + L"\\" + name;
+  std::wstring path = uninstallEntryPath(name);
   TestKey key{HKEY_CURRENT_USER, path, 0, TestKey::Own, true};
   std::string reg(const char* verb) const {
     return std::string("reg.exe ") + verb + " \"HKCU\\" + win::toUtf8(path) + "\"" +

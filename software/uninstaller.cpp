@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "software/uninstall_places.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 
@@ -76,14 +77,8 @@ EncodableMap launchUninstaller(const std::string& command) {
 
 bool isStillInstalled(const std::string& regKey) {
   if (regKey.empty()) return false;
-  const std::wstring path = kUninstallKeyPrefix + win::toUtf16(regKey);
-  const struct {
-    HKEY hive;
-    REGSAM view;
-  } places[] = {{HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY},
-                {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY},
-                {HKEY_CURRENT_USER, 0}};
-  for (const auto& place : places) {
+  const std::wstring path = uninstallEntryPath(win::toUtf16(regKey));
+  for (const UninstallPlace& place : kUninstallPlaces) {
     win::UniqueKey key;
     if (::RegOpenKeyExW(place.hive, path.c_str(), 0, KEY_READ | place.view, key.put()) ==
         ERROR_SUCCESS) {

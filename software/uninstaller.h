@@ -14,8 +14,6 @@ namespace tidvale::software {
 inline constexpr DWORD kUninstallerWaitMs = 600000;  // a longer-running uninstaller keeps running
 inline constexpr DWORD kRegistrationPollMs = 1000;
 inline constexpr int kRegistrationPolls = 120;
-inline constexpr wchar_t kUninstallKeyPrefix[] =
-    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 inline constexpr char kLaunchFailedError[] = "Could not launch the uninstaller";
 inline constexpr char kStillInstalledError[] = "still_installed";
 

@@ -31,16 +31,12 @@ TEST(RewriteMsiCommand, InstallSwitchOfMsiexecBecomesUninstall) {
   for (const auto& c : cases) EXPECT_EQ(rewriteMsiCommand(c.command), c.expected) << c.command;
 }
 
-std::wstring entryPath(const std::wstring& name) {
-  return std::wstring(kUninstallKeyPath) + L"\\" + name;
-}
-
 TEST(IsStillInstalled, LooksInBothMachineViewsAndTheUser) {
   const std::wstring name = uniqueName(L"TidvaleInstalled");
   for (const auto& [hive, view] : {std::pair{HKEY_LOCAL_MACHINE, REGSAM{KEY_WOW64_64KEY}},
                                    std::pair{HKEY_LOCAL_MACHINE, REGSAM{KEY_WOW64_32KEY}},
                                    std::pair{HKEY_CURRENT_USER, REGSAM{0}}}) {
-    TestKey entry(hive, entryPath(name), view);
+    TestKey entry(hive, uninstallEntryPath(name), view);
     EXPECT_TRUE(isStillInstalled(win::toUtf8(name))) << view;
   }
   EXPECT_FALSE(isStillInstalled(win::toUtf8(name)));
@@ -50,9 +46,9 @@ TEST(IsStillInstalled, LooksInBothMachineViewsAndTheUser) {
 TEST(LaunchUninstaller, WaitsForProgramsAndHandsOtherCommandsToCmd) {
   for (const char* prefix : {"", "if 1==1 "}) {  // "if" is no program: only cmd.exe runs it
     const std::wstring name = uniqueName(L"TidvaleUninstall");
-    TestKey entry(HKEY_CURRENT_USER, entryPath(name), 0, TestKey::Own, true);
-    const std::string command =
-        prefix + std::string("reg.exe delete \"HKCU\\") + win::toUtf8(entryPath(name)) + "\" /f";
+    TestKey entry(HKEY_CURRENT_USER, uninstallEntryPath(name), 0, TestKey::Own, true);
+    const std::string command = prefix + std::string("reg.exe delete \"HKCU\\") +
+                                win::toUtf8(uninstallEntryPath(name)) + "\" /f";
     EXPECT_EQ(launchUninstaller(command),
               (EncodableMap{{EncodableValue("ok"), EncodableValue(true)},
                             {EncodableValue("error"), EncodableValue("")}}));
@@ -67,8 +63,9 @@ TEST(LaunchUninstaller, WaitsForProgramsAndHandsOtherCommandsToCmd) {
 
 TEST(LaunchUninstaller, ACommandHoldingNulStartsNothing) {
   const std::wstring name = uniqueName(L"TidvaleUninstall");
-  TestKey entry(HKEY_CURRENT_USER, entryPath(name), 0, TestKey::Own, true);
-  const std::string command = "reg.exe delete \"HKCU\\" + win::toUtf8(entryPath(name)) + "\" /f";
+  TestKey entry(HKEY_CURRENT_USER, uninstallEntryPath(name), 0, TestKey::Own, true);
+  const std::string command =
+      "reg.exe delete \"HKCU\\" + win::toUtf8(uninstallEntryPath(name)) + "\" /f";
   EXPECT_EQ(launchUninstaller(command + '\0' + " /va"),
             (EncodableMap{{EncodableValue("ok"), EncodableValue(false)},
                           {EncodableValue("error"), EncodableValue(kLaunchFailedError)}}));
@@ -77,7 +74,7 @@ TEST(LaunchUninstaller, ACommandHoldingNulStartsNothing) {
 
 TEST(WaitUntilUninstalled, CancelEndsThePollingWhileStillRegistered) {
   const std::wstring name = uniqueName(L"TidvaleStays");
-  TestKey entry(HKEY_LOCAL_MACHINE, entryPath(name), KEY_WOW64_32KEY);
+  TestKey entry(HKEY_LOCAL_MACHINE, uninstallEntryPath(name), KEY_WOW64_32KEY);
   ServiceState state;
   std::thread canceller([&state] {
     ::Sleep(1500);
