@@ -2,13 +2,13 @@
 // holding 10,000 item maps), reported as MB/s and as a ratio to a memcpy of the same bytes timed
 // in the same run.
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "bench/best_seconds.h"
 #include "channels/standard_method_codec.h"
 
 namespace {
@@ -17,12 +17,9 @@ using tidvale::EncodableList;
 using tidvale::EncodableMap;
 using tidvale::EncodableValue;
 using tidvale::StandardMethodCodec;
-using Clock = std::chrono::steady_clock;
+using tidvale::bench::bestSeconds;
 
 constexpr int kItems = 10000;
-// Each measurement repeats its operation for about this long and keeps the fastest round.
-constexpr double kSecondsPerMeasurement = 1.0;
-constexpr int kRoundsAtLeast = 5;
 constexpr double kBytesPerMegabyte = 1e6;
 
 // Like a junk or large-file scan item: a path of realistic length and its parts.
@@ -46,29 +43,6 @@ EncodableValue makeReply() {
   reply[EncodableValue("items")] = EncodableValue(std::move(items));
   reply[EncodableValue("cancelled")] = EncodableValue(false);
   return EncodableValue(std::move(reply));
-}
-
-// Seconds per call of `operation`, the best round of several lasting kSecondsPerMeasurement in all.
-template <typename Operation>
-double bestSeconds(Operation&& operation) {
-  operation();  // warm up
-  int perRound = 1;
-  for (;;) {  // size rounds to at least ~10 ms so the clock's resolution does not matter
-    const auto start = Clock::now();
-    for (int i = 0; i < perRound; ++i) operation();
-    if (std::chrono::duration<double>(Clock::now() - start).count() >= 0.01) break;
-    perRound *= 2;
-  }
-  double best = 1e30;
-  double total = 0;
-  for (int round = 0; round < kRoundsAtLeast || total < kSecondsPerMeasurement; ++round) {
-    const auto start = Clock::now();
-    for (int i = 0; i < perRound; ++i) operation();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    total += seconds;
-    if (seconds / perRound < best) best = seconds / perRound;
-  }
-  return best;
 }
 
 void report(const char* what, size_t bytes, double seconds, double copySeconds) {

@@ -8,21 +8,13 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/warm_timing.h"
 #include "channels/encodable_value.h"
-#include "core/clock.h"
 #include "core/service_state.h"
 #include "removal/delete_items.h"
 #include "scanners/system_walks.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
-
-namespace {
-
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
-
-}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
@@ -34,14 +26,14 @@ int wmain(int argc, wchar_t** argv) {
   tidvale::ServiceState state;
 
   tidvale::measurePath(state, root);  // warm-up: fills the file system caches
-  const double measureStart = nowSeconds();
+  const double measureStart = tidvale::bench::nowSeconds();
   tidvale::measurePath(state, root);
-  const double measureSeconds = nowSeconds() - measureStart;
+  const double measureSeconds = tidvale::bench::nowSeconds() - measureStart;
 
-  const double start = nowSeconds();
+  const double start = tidvale::bench::nowSeconds();
   const tidvale::EncodableMap reply =
       tidvale::deleteItems(state, {tidvale::win::toUtf8(root)}, false);
-  const double seconds = nowSeconds() - start;
+  const double seconds = tidvale::bench::nowSeconds() - start;
   const auto freed = std::get<int64_t>(reply.at(tidvale::EncodableValue("freed")));
   const auto failed =
       std::get<tidvale::EncodableList>(reply.at(tidvale::EncodableValue("failed"))).size();

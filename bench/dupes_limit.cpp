@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "bench/raw_walk.h"
-#include "core/clock.h"
+#include "bench/warm_timing.h"
 #include "win/unique_resource.h"
 
 namespace {
@@ -29,10 +29,6 @@ namespace {
 constexpr int kDefaultRepetitions = 3;
 constexpr long long kBeginningBytes = 65536;
 constexpr DWORD kBufferBytes = 1048576;
-
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
 
 struct Totals {
   long long files = 0;
@@ -158,18 +154,17 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring root = argv[1];
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
-  const Totals first = run(root);  // warm-up
-  std::string seconds;
-  for (int i = 0; i < repetitions; ++i) {
-    const double start = nowSeconds();
-    const Totals again = run(root);
-    seconds += (i ? "," : "") + std::to_string(nowSeconds() - start);
-    if (again.groups != first.groups || again.wasted != first.wasted) {
-      std::fputs("dupes_limit_bench: the answer changed between runs\n", stderr);
-      return 1;
-    }
+  const auto timing = tidvale::bench::timeWarm(
+      repetitions, [&] { return run(root); },
+      [](const Totals& a, const Totals& b) {
+        return a.groups == b.groups && a.wasted == b.wasted;
+      });
+  if (!timing) {
+    std::fputs("dupes_limit_bench: the answer changed between runs\n", stderr);
+    return 1;
   }
+  const Totals& first = timing->first;
   std::printf("limit files=%lld groups=%lld wasted=%lld bytesRead=%lld seconds=%s\n", first.files,
-              first.groups, first.wasted, first.bytesRead, seconds.c_str());
+              first.groups, first.wasted, first.bytesRead, timing->seconds.c_str());
   return 0;
 }

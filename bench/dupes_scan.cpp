@@ -10,10 +10,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
-#include "channels/encodable_value.h"
-#include "core/clock.h"
+#include "bench/reply_field.h"
+#include "bench/warm_timing.h"
 #include "core/service_state.h"
 #include "scanners/storage_scans.h"
 #include "win/text.h"
@@ -22,17 +23,6 @@ namespace {
 
 constexpr int kDefaultRepetitions = 3;
 constexpr int64_t kMinSize = 1;  // every non-empty file, as jdupes compares them
-
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
-
-int64_t int64Of(const tidvale::EncodableMap& reply, const char* key) {
-  const auto found = reply.find(tidvale::EncodableValue(key));
-  if (found == reply.end()) return -1;
-  const int64_t* value = std::get_if<int64_t>(&found->second);
-  return value ? *value : -1;
-}
 
 size_t groupsOf(const tidvale::EncodableMap& reply) {
   const auto found = reply.find(tidvale::EncodableValue("groups"));
@@ -53,23 +43,21 @@ int wmain(int argc, wchar_t** argv) {
   const size_t workers = argc > 3 ? static_cast<size_t>(std::max(0, _wtoi(argv[3]))) : 0;
   tidvale::ServiceState state;
 
-  const tidvale::EncodableMap first = tidvale::scanDuplicates(state, root, kMinSize, workers);
-  std::string seconds;
-  for (int i = 0; i < repetitions; ++i) {
-    const double start = nowSeconds();
-    const tidvale::EncodableMap again = tidvale::scanDuplicates(state, root, kMinSize, workers);
-    seconds += (i ? "," : "") + std::to_string(nowSeconds() - start);
-    if (again != first) {
-      std::fputs("dupes_scan_bench: the reply changed between runs\n", stderr);
-      return 1;
-    }
+  const auto timing = tidvale::bench::timeWarm(
+      repetitions, [&] { return tidvale::scanDuplicates(state, root, kMinSize, workers); },
+      std::equal_to<>());
+  if (!timing) {
+    std::fputs("dupes_scan_bench: the reply changed between runs\n", stderr);
+    return 1;
   }
+  using tidvale::bench::int64Of;
+  const tidvale::EncodableMap& first = timing->first;
   PROCESS_MEMORY_COUNTERS memory{};
   memory.cb = sizeof(memory);
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
   std::printf("scanDuplicates files=%lld groups=%zu wasted=%lld peakWorkingSet=%zu seconds=%s\n",
               static_cast<long long>(int64Of(first, "scanned")), groupsOf(first),
               static_cast<long long>(int64Of(first, "wasted")),
-              static_cast<size_t>(memory.PeakWorkingSetSize), seconds.c_str());
+              static_cast<size_t>(memory.PeakWorkingSetSize), timing->seconds.c_str());
   return 0;
 }

@@ -3,43 +3,18 @@
 //   full memory report, which opens and queries every process only to take two figures;
 // - the memory report against a bare Toolhelp walk that opens no process.
 
-#include <chrono>
 #include <cstdio>
 
+#include "bench/best_seconds.h"
 #include "system/memory_report.h"
 #include "system/process_snapshot.h"
 #include "system/system_summary.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using tidvale::bench::bestSeconds;
 
-constexpr double kSecondsPerMeasurement = 1.0;
-constexpr int kRoundsAtLeast = 5;
 constexpr double kMicrosecondsPerSecond = 1e6;
-
-// Seconds per call of `operation`, the best round of several lasting kSecondsPerMeasurement in all.
-template <typename Operation>
-double bestSeconds(Operation&& operation) {
-  operation();  // warm up
-  int perRound = 1;
-  for (;;) {  // rounds of at least ~10 ms so the clock's resolution does not matter
-    const auto start = Clock::now();
-    for (int i = 0; i < perRound; ++i) operation();
-    if (std::chrono::duration<double>(Clock::now() - start).count() >= 0.01) break;
-    perRound *= 2;
-  }
-  double best = 1e30;
-  double total = 0;
-  for (int round = 0; round < kRoundsAtLeast || total < kSecondsPerMeasurement; ++round) {
-    const auto start = Clock::now();
-    for (int i = 0; i < perRound; ++i) operation();
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    total += seconds;
-    if (seconds / perRound < best) best = seconds / perRound;
-  }
-  return best;
-}
 
 void report(const char* what, double seconds, double baselineSeconds, const char* baseline) {
   std::printf("%-34s %10.1f us   %6.2fx %s\n", what, seconds * kMicrosecondsPerSecond,

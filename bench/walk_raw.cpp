@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/raw_walk.h"
-#include "core/clock.h"
+#include "bench/warm_timing.h"
 #include "win/unique_resource.h"
 
 namespace {
@@ -23,10 +23,6 @@ struct Totals {
   long long folders = 0;
   long long bytes = 0;
 };
-
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
 
 Totals walkTree(const std::wstring& root) {
   Totals totals;
@@ -52,19 +48,15 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring root = argv[1];
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
 
-  const Totals first = walkTree(root);  // warm-up: fills the file system caches
-  std::string seconds;
-  for (int i = 0; i < repetitions; ++i) {
-    const double start = nowSeconds();
-    const Totals again = walkTree(root);
-    const double elapsed = nowSeconds() - start;
-    if (again.files != first.files || again.bytes != first.bytes) {
-      std::fputs("walk_raw_bench: the tree changed between runs\n", stderr);
-      return 1;
-    }
-    seconds += (i ? "," : "") + std::to_string(elapsed);
+  const auto timing = tidvale::bench::timeWarm(
+      repetitions, [&] { return walkTree(root); },
+      [](const Totals& a, const Totals& b) { return a.files == b.files && a.bytes == b.bytes; });
+  if (!timing) {
+    std::fputs("walk_raw_bench: the tree changed between runs\n", stderr);
+    return 1;
   }
+  const Totals& first = timing->first;
   std::printf("raw files=%lld folders=%lld bytes=%lld seconds=%s\n", first.files, first.folders,
-              first.bytes, seconds.c_str());
+              first.bytes, timing->seconds.c_str());
   return 0;
 }

@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "channels/encodable_value.h"
-#include "core/clock.h"
+#include "bench/reply_field.h"
+#include "bench/warm_timing.h"
 #include "core/service_state.h"
 #include "scanners/storage_scans.h"
 #include "win/text.h"
@@ -24,36 +24,23 @@ constexpr int kDefaultRepetitions = 5;
 constexpr int64_t kDiskDepth = 3;
 constexpr int64_t kLargeFileThreshold = 104857600;
 
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
-
-int64_t int64Of(const tidvale::EncodableMap& reply, const char* key) {
-  const auto found = reply.find(tidvale::EncodableValue(key));
-  if (found == reply.end()) return -1;
-  const int64_t* value = std::get_if<int64_t>(&found->second);
-  return value ? *value : -1;
-}
-
 // Runs `scan` warm `repetitions` times; prints the name, its figures and the times.
 int timeScan(const char* name, int repetitions, const std::function<tidvale::EncodableMap()>& scan,
              const char* figures) {
-  const tidvale::EncodableMap first = scan();  // warm-up: fills the file system caches
-  std::string seconds;
-  for (int i = 0; i < repetitions; ++i) {
-    const double start = nowSeconds();
-    const tidvale::EncodableMap again = scan();
-    const double elapsed = nowSeconds() - start;
-    if (int64Of(again, "scanned") != int64Of(first, "scanned")) {
-      std::fprintf(stderr, "walk_scans_bench: %s counted another number of files\n", name);
-      return 1;
-    }
-    seconds += (i ? "," : "") + std::to_string(elapsed);
+  using tidvale::bench::int64Of;
+  const auto timing = tidvale::bench::timeWarm(
+      repetitions, scan, [](const tidvale::EncodableMap& a, const tidvale::EncodableMap& b) {
+        return int64Of(a, "scanned") == int64Of(b, "scanned");
+      });
+  if (!timing) {
+    std::fprintf(stderr, "walk_scans_bench: %s counted another number of files\n", name);
+    return 1;
   }
+  const tidvale::EncodableMap& first = timing->first;
   std::printf("%s files=%lld", name, static_cast<long long>(int64Of(first, "scanned")));
   if (figures[0] != '\0')
     std::printf(" %s=%lld", figures, static_cast<long long>(int64Of(first, figures)));
-  std::printf(" seconds=%s\n", seconds.c_str());
+  std::printf(" seconds=%s\n", timing->seconds.c_str());
   return 0;
 }
 

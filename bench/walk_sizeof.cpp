@@ -7,10 +7,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 
-#include "channels/encodable_value.h"
-#include "core/clock.h"
+#include "bench/reply_field.h"
+#include "bench/warm_timing.h"
 #include "core/service_state.h"
 #include "scanners/size_of.h"
 
@@ -18,16 +19,8 @@ namespace {
 
 constexpr int kDefaultRepetitions = 5;
 
-double nowSeconds() {
-  return static_cast<double>(tidvale::steadyClockNanoseconds()) / 1e9;
-}
-
 int64_t sizeOfReply(tidvale::ServiceState& state, const std::wstring& root) {
-  const tidvale::EncodableMap reply = tidvale::sizeOf(state, root);
-  const auto found = reply.find(tidvale::EncodableValue("size"));
-  if (found == reply.end()) return -1;
-  const int64_t* size = std::get_if<int64_t>(&found->second);
-  return size ? *size : -1;
+  return tidvale::bench::int64Of(tidvale::sizeOf(state, root), "size");
 }
 
 }  // namespace
@@ -41,18 +34,13 @@ int wmain(int argc, wchar_t** argv) {
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
   tidvale::ServiceState state;
 
-  const int64_t bytes = sizeOfReply(state, root);  // warm-up: fills the file system caches
-  std::string seconds;
-  for (int i = 0; i < repetitions; ++i) {
-    const double start = nowSeconds();
-    const int64_t again = sizeOfReply(state, root);
-    const double elapsed = nowSeconds() - start;
-    if (again != bytes) {
-      std::fputs("walk_sizeof_bench: the size changed between runs\n", stderr);
-      return 1;
-    }
-    seconds += (i ? "," : "") + std::to_string(elapsed);
+  const auto timing = tidvale::bench::timeWarm(
+      repetitions, [&] { return sizeOfReply(state, root); }, std::equal_to<>());
+  if (!timing) {
+    std::fputs("walk_sizeof_bench: the size changed between runs\n", stderr);
+    return 1;
   }
-  std::printf("sizeOf bytes=%lld seconds=%s\n", static_cast<long long>(bytes), seconds.c_str());
+  std::printf("sizeOf bytes=%lld seconds=%s\n", static_cast<long long>(timing->first),
+              timing->seconds.c_str());
   return 0;
 }
