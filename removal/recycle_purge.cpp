@@ -63,14 +63,12 @@ bool purgeFromRecycleBin(fs::FileSystem& fileSystem, const IndexFileReader& read
   }
   if (best.indexName.empty()) return false;
 
-  std::wstring folder = best.folder;
-  while (!folder.empty() && fs::isSeparator(folder.back())) folder.pop_back();
   const std::wstring item =
-      fs::joinPath(folder, kItemPrefix + best.indexName.substr(kIndexPrefixLength));
+      fs::joinPath(best.folder, kItemPrefix + best.indexName.substr(kIndexPrefixLength));
   removeTree(fileSystem, item);
   // A status that cannot be read counts as gone.
   if (fileSystem.status(item, /*followLinks=*/false).exists()) return false;
-  fileSystem.removeEntry(fs::joinPath(folder, best.indexName));
+  fileSystem.removeEntry(fs::joinPath(best.folder, best.indexName));
   return true;
 }
 

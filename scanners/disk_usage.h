@@ -1,6 +1,6 @@
 #pragma once
 // The disk usage tree over the file-system seam: one walk below a folder, sizes and file counts
-// gathered per path prefix a few levels deep. scanners/analyze_disk.h binds it to the real file
+// gathered per path prefix a few levels deep. scanners/storage_scans.h binds it to the real file
 // system.
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #pragma once
 // The duplicate finder over the file-system and file-content seams: files of equal size, then of
 // equal digest of their first 64 KiB, then of equal digest of their whole content.
-// scanners/scan_duplicates.h binds it to the real machine.
+// scanners/storage_scans.h binds it to the real machine.
 
 #include <cstddef>
 #include <cstdint>
