@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/lower_hex.h"
 #include "scanners/win32_file_system.h"
 #include "win/bcrypt_resource.h"
 #include "win/unique_resource.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr DWORD kReadBufferBytes = 1048576;  // 1 MiB
 constexpr ULONG kSha256Bytes = 32;
-constexpr char kHexDigits[] = "0123456789abcdef";
 
 using UniqueAlgorithm = win::UniqueAlgorithmHandle;
 using UniqueHash = win::UniqueHashHandle;
@@ -153,13 +153,7 @@ class Win32ContentReader final : public FileContentReader {
   static std::string finish(BCRYPT_HASH_HANDLE hash) {
     UCHAR digest[kSha256Bytes];
     if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest, kSha256Bytes, 0))) return {};
-    std::string text;
-    text.reserve(2 * kSha256Bytes);
-    for (UCHAR byte : digest) {
-      text.push_back(kHexDigits[byte >> 4]);
-      text.push_back(kHexDigits[byte & 0xF]);
-    }
-    return text;
+    return lowerHex(digest);
   }
 
   UniqueAlgorithm algorithm_;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "core/lower_hex.h"
 #include "scanners/test_paths_win.h"
 #include "shell/sha256.h"
 #include "win/unique_resource.h"
@@ -32,13 +33,7 @@ void writeFile(const std::wstring& path, const std::string& bytes) {
 std::string referenceSha256(const std::string& bytes) {
   const auto digest = shell::sha256(bytes);
   if (!digest) return "<failed>";
-  static const char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (uint8_t byte : *digest) {
-    text.push_back(kHex[byte >> 4]);
-    text.push_back(kHex[byte & 0xF]);
-  }
-  return text;
+  return lowerHex(*digest);
 }
 
 // Bytes that differ from position to position, so that a chunk hashed twice or skipped shows.
