@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/lower_case.h"
+#include "scanners/scan_text.h"
 #include "software/startup_sources.h"
 #include "software/system_message.h"
 #include "win/known_folder.h"
@@ -24,11 +25,6 @@ EncodableMap changeReply(bool ok, const std::string& error) {
 
 EncodableMap succeeded() {
   return changeReply(true, "");
-}
-
-std::wstring lastComponent(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/");
-  return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
 EncodableMap writeApproval(HKEY hive, const wchar_t* approvalKey, const std::wstring& valueName,
@@ -137,8 +133,8 @@ EncodableMap setStartupItem(const std::string& id, const std::string& kind, bool
   if (const StartupFolderSource* folder = startupFolderSourceOf(kind)) {
     const auto path = win::pathFromUtf8(id);
     if (!path) return changeReply(false, kBadIdError);
-    return writeApproval(folder->approvalHive, kApprovedStartupFolderKey, lastComponent(*path),
-                         enabled);
+    return writeApproval(folder->approvalHive, kApprovedStartupFolderKey,
+                         std::wstring(fileNameOf(*path)), enabled);
   }
   const size_t bar = id.find(kIdSeparator);
   const auto valueName =
