@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include "core/lower_case.h"
+#include "scanners/path_text.h"
 #include "scanners/path_walks.h"
 #include "scanners/win32_file_system.h"
 #include "software/leftover_match.h"
@@ -19,11 +20,6 @@ constexpr wchar_t kLowSuffix[] = L"Low";
 std::wstring displayName(const std::wstring& path, const std::wstring& profile) {
   if (profile.empty() || !path.starts_with(profile)) return path;
   return L"~" + path.substr(profile.size());
-}
-
-std::wstring childPath(const std::wstring& folder, const std::wstring& name) {
-  if (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) return folder + name;
-  return folder + L"\\" + name;
 }
 
 }  // namespace
@@ -56,7 +52,7 @@ EncodableMap findLeftovers(ServiceState& state, fs::FileSystem& fileSystem,
     while (listing->next(entry) == fs::ListStep::Entry) {
       const LeftoverMatch match = matchLeftover(toLowerUnits(entry.name), terms);
       if (match == LeftoverMatch::None) continue;
-      const std::wstring path = childPath(root, entry.name);
+      const std::wstring path = fs::joinPath(root, entry.name);
       items.emplace_back(EncodableMap{
           {EncodableValue("path"), EncodableValue(win::toUtf8(path))},
           {EncodableValue("name"), EncodableValue(win::toUtf8(displayName(path, profile)))},

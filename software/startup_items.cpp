@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/lower_case.h"
+#include "scanners/path_text.h"
 #include "scanners/win32_file_system.h"
 #include "software/startup_sources.h"
 #include "win/known_folder.h"
@@ -71,7 +72,7 @@ void listStartupFolder(const StartupFolderSource& source, EncodableList& items) 
   fs::DirEntry entry;
   while (listing->next(entry) == fs::ListStep::Entry) {
     if (toLowerUnits(entry.name) == kFolderSettingsFile) continue;
-    const std::wstring path = folder + L"\\" + entry.name;
+    const std::wstring path = fs::joinPath(folder, entry.name);
     items.emplace_back(
         startupItem(win::toUtf8(path), stemOf(entry.name), path, source.kind,
                     isApproved(source.approvalHive, kApprovedStartupFolderKey, entry.name), true));
