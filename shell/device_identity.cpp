@@ -4,6 +4,7 @@
 
 #include "core/lower_hex.h"
 #include "shell/identity_source.h"
+#include "win/computer_name.h"
 #include "win/text.h"
 
 namespace tidvale::shell {
@@ -26,7 +27,7 @@ std::string deviceId() {
 }
 
 std::string deviceName() {
-  return win::toUtf8(computerName());
+  return win::toUtf8(win::computerName());
 }
 
 }  // namespace tidvale::shell

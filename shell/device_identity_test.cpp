@@ -8,6 +8,7 @@
 
 #include "shell/identity_source.h"
 #include "shell/test_registry_key.h"
+#include "win/computer_name.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 
@@ -71,7 +72,7 @@ TEST(DeviceId, ShapedStableAndDerivedFromTheMachineGuid) {
   const std::wstring guid = machineGuidOfPrefix();
   ASSERT_FALSE(guid.empty()) << "the prefix has no machine GUID";
   EXPECT_EQ(first, deviceIdFromSource(guid));
-  EXPECT_NE(first, deviceIdFromSource(computerName()));
+  EXPECT_NE(first, deviceIdFromSource(win::computerName()));
 }
 
 // The computer name by another route than GetComputerNameW.
@@ -110,7 +111,7 @@ const SourceCase kSourceCases[] = {
 };
 
 TEST(IdentitySource, GuidWhenPresentElseComputerName) {
-  const std::wstring computer = computerName();
+  const std::wstring computer = win::computerName();
   ASSERT_FALSE(computer.empty());
   for (const auto& c : kSourceCases) {
     SCOPED_TRACE(c.label);

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "win/computer_name.h"
+
 namespace tidvale::shell {
 
 namespace {
@@ -24,16 +26,9 @@ std::wstring readMachineGuid(HKEY root, const wchar_t* subKey) {
   return textUpToNul(buffer, units);
 }
 
-std::wstring computerName() {
-  wchar_t buffer[kComputerNameBufferUnits] = {};
-  DWORD size = kComputerNameBufferUnits;
-  if (!::GetComputerNameW(buffer, &size)) return {};
-  return textUpToNul(buffer, kComputerNameBufferUnits);
-}
-
 std::wstring identitySource(HKEY root, const wchar_t* subKey) {
   std::wstring source = readMachineGuid(root, subKey);
-  if (source.empty()) source = computerName();
+  if (source.empty()) source = win::computerName();
   return source;
 }
 

@@ -15,15 +15,10 @@ inline constexpr wchar_t kMachineGuidValue[] = L"MachineGuid";
 inline constexpr DWORD kMachineGuidBufferBytes = 256;
 // Always the 64-bit view, so a 32-bit build would read the same value as a 64-bit one.
 inline constexpr DWORD kMachineGuidReadFlags = RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY;
-// Units of the buffer the computer name is read into.
-inline constexpr DWORD kComputerNameBufferUnits = 256;
 
 // The string value "MachineGuid" under `root`\`subKey`, read from the 64-bit registry view.
 // "" when the key or value is missing, is not a string, or does not fit the buffer.
 std::wstring readMachineGuid(HKEY root, const wchar_t* subKey);
-
-// The computer's NetBIOS name; "" when it cannot be read.
-std::wstring computerName();
 
 // The first non-empty of the machine GUID under `root`\`subKey` and the computer name (read
 // only when the GUID is empty); "" when neither is available.

@@ -6,6 +6,7 @@
 
 #include "system/disks.h"
 #include "system/memory_report.h"
+#include "win/computer_name.h"
 #include "win/known_folder.h"
 #include "win/text.h"
 
@@ -20,14 +21,6 @@ using RtlGetVersionFunction = LONG(WINAPI*)(PRTL_OSVERSIONINFOW);
 // The text before the first NUL of a zero-filled buffer.
 std::string bufferText(const wchar_t* buffer, std::size_t units) {
   return win::toUtf8(std::wstring_view(buffer, ::wcsnlen(buffer, units)));
-}
-
-// "" when the name does not fit or cannot be read.
-std::string computerName() {
-  wchar_t buffer[kNameUnits]{};
-  DWORD size = kNameUnits;
-  if (!::GetComputerNameW(buffer, &size)) return "";
-  return bufferText(buffer, kNameUnits);
 }
 
 std::string userName() {
@@ -68,7 +61,7 @@ std::string readProcessorName() {
 EncodableMap systemInfo() {
   SummaryFigures figures;
   figures.version = readOsVersion();
-  figures.host = computerName();
+  figures.host = win::toUtf8(win::computerName());
   figures.user = userName();
   figures.cpu = readProcessorName();
   SYSTEM_INFO info{};
