@@ -10,18 +10,17 @@
 namespace tidvale {
 namespace {
 
-constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
-constexpr std::wstring_view kExtendedUncPrefix = L"\\\\?\\UNC\\";
 constexpr std::wstring_view kUncPrefix = L"\\\\";
 
 // The plain form of a drive or UNC path written in extended form; nothing for other device paths
 // ("\\.\", "\\?\Volume{...}", "\\?\GLOBALROOT\..."), which are never removal targets.
 std::optional<std::wstring> plainForm(const std::wstring& path) {
   if (!fs::hasDevicePrefix(path)) return path;
-  if (path.starts_with(kExtendedUncPrefix)) {
-    return std::wstring(kUncPrefix) + path.substr(kExtendedUncPrefix.size());
+  if (path.starts_with(fs::kExtendedUncPrefix)) {
+    return std::wstring(kUncPrefix) + path.substr(fs::kExtendedUncPrefix.size());
   }
-  std::wstring rest = path.starts_with(kExtendedPrefix) ? path.substr(kExtendedPrefix.size()) : L"";
+  std::wstring rest =
+      path.starts_with(fs::kExtendedPrefix) ? path.substr(fs::kExtendedPrefix.size()) : L"";
   if (fs::splitPathRoot(rest).kind != fs::PathRootKind::DriveAbsolute) return std::nullopt;
   return rest;
 }

@@ -7,9 +7,7 @@
 namespace tidvale::fs {
 namespace {
 
-constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
 constexpr std::wstring_view kDevicePrefix = L"\\\\.\\";
-constexpr std::wstring_view kExtendedUncPrefix = L"\\\\?\\UNC\\";
 
 constexpr bool isDriveLetter(wchar_t unit) {
   return (unit >= L'A' && unit <= L'Z') || (unit >= L'a' && unit <= L'z');

@@ -12,6 +12,10 @@
 
 namespace tidvale::fs {
 
+// The prefixes of the extended forms of a drive path and of a UNC path.
+inline constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
+inline constexpr std::wstring_view kExtendedUncPrefix = L"\\\\?\\UNC\\";
+
 // How a path's text begins, which decides what it is relative to.
 enum class PathRootKind {
   Device,         // "\\?\..." or "\\.\...": already past Win32 name handling, taken verbatim

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "core/lower_case.h"
+#include "scanners/extended_path.h"
 #include "scanners/path_text.h"
 
 namespace tidvale::fs {
@@ -18,7 +19,6 @@ constexpr uint32_t kSettableAttributes =
     kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive;
 
 std::vector<std::wstring> splitPath(std::wstring_view path) {
-  constexpr std::wstring_view kExtendedPrefix = L"\\\\?\\";
   if (path.starts_with(kExtendedPrefix)) path.remove_prefix(kExtendedPrefix.size());
   std::vector<std::wstring> parts;
   size_t start = 0;
