@@ -14,8 +14,6 @@ namespace {
 
 constexpr wchar_t kListAllPattern[] = L"*";
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// "\\?\", which every path handed to Win32 here begins with.
-constexpr size_t kDevicePrefixLength = 4;
 
 int64_t combine(DWORD high, DWORD low) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
@@ -100,8 +98,9 @@ bool readReparseTag(const std::wstring& path, uint32_t& tag) {
       return true;
     }
   }
-  // A listing of the path itself carries the tag too; wildcards would make it a pattern.
-  if (path.find_first_of(L"*?", kDevicePrefixLength) != std::wstring::npos) return false;
+  // A listing of the path itself carries the tag too; wildcards after the extended prefix would
+  // make it a pattern.
+  if (path.find_first_of(L"*?", kExtendedPrefix.size()) != std::wstring::npos) return false;
   WIN32_FIND_DATAW data;
   win::UniqueFindHandle find(
       ::FindFirstFileExW(path.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
