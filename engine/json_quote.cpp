@@ -1,5 +1,8 @@
 #include "engine/json_quote.h"
 
+#include <span>
+
+#include "core/lower_hex.h"
 #include "engine/utf8.h"
 
 namespace tidvale::engine {
@@ -13,7 +16,6 @@ constexpr unsigned char kFirstNonAscii = 0x80;
 }  // namespace
 
 std::string quoteJson(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size() + 2);
   out += '"';
@@ -31,8 +33,7 @@ std::string quoteJson(std::string_view text) {
       out += "\\t";
     } else if (c < kFirstPrintable || c == kDelete) {
       out += "\\u00";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      appendLowerHex(out, std::span(&c, 1));
     } else if (c < kFirstNonAscii) {
       out += static_cast<char>(c);
     } else {
