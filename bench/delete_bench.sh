@@ -6,23 +6,13 @@
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build), DELETE_BENCH_REPETITIONS (default 3).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
+source "$repo/bench/bench-lib.sh"
 repetitions=${DELETE_BENCH_REPETITIONS:-3}
-drive_c=$build_root/wine/prefix/drive_c
-
-"$repo/scripts/wine-prefix.sh" "$build_root/wine" </dev/null >/dev/null 2>&1
-windows_dir=$build_root/windows
-if [ ! -f "$windows_dir/build.ninja" ]; then
-  cmake -S "$repo" --preset windows -B "$windows_dir" -DTIDVALE_WINE_ROOT="$build_root/wine" >/dev/null
-fi
-cmake --build "$windows_dir" --target delete_items_bench delete_raw_bench >/dev/null
+build_bench_targets delete_items_bench delete_raw_bench
 
 # The same 100,000-file tree as the walk benchmark's.
 make_tree() { python3 "$repo/bench/sparse_tree.py" "$1"; }
 
-run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
 lines=()
 for ((i = 0; i < repetitions; i++)); do
   rm -rf "$drive_c/delete-bench-raw" "$drive_c/delete-bench-items"

@@ -11,9 +11,7 @@
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build), DUPES_BENCH_REPETITIONS (default 3).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
+source "$repo/bench/bench-lib.sh"
 repetitions=${DUPES_BENCH_REPETITIONS:-3}
 
 if ! command -v jdupes >/dev/null; then
@@ -24,17 +22,7 @@ if ! command -v jdupes >/dev/null; then
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq jdupes >/dev/null
 fi
 
-tree_name=bench-dupes
-tree=$build_root/wine/prefix/drive_c/$tree_name
-windows_tree="C:\\$tree_name"
-tree_layout="dupes-v1-20000"
-layout_marker=$build_root/wine/$tree_name.layout  # outside the tree, so it is not counted
-
-"$repo/scripts/wine-prefix.sh" "$build_root/wine" </dev/null >/dev/null 2>&1
-if [ "$(cat "$layout_marker" 2>/dev/null)" != "$tree_layout" ] || [ ! -d "$tree" ]; then
-  echo "dupes bench: generating $tree" >&2
-  rm -rf "$tree"
-  python3 - "$tree" <<'PY'
+ensure_tree bench-dupes dupes-v1-20000 python3 - <<'PY'
 import os, random, sys
 root = sys.argv[1]
 rng = random.Random(7)
@@ -72,17 +60,7 @@ while count < FILES:
     write(f"unique{u:05d}.bin", rng.randbytes(rng.randint(1000, 20000)))
     u += 1
 PY
-  echo "$tree_layout" > "$layout_marker"
-fi
-
-windows_dir=$build_root/windows
-if [ ! -f "$windows_dir/build.ninja" ]; then
-  cmake -S "$repo" --preset windows -B "$windows_dir" -DTIDVALE_WINE_ROOT="$build_root/wine" >/dev/null
-fi
-cmake --build "$windows_dir" --target dupes_scan_bench dupes_limit_bench >/dev/null
-
-run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
-seconds_of() { sed -n 's/.*seconds=\([0-9.,]*\).*/\1/p'; }
+build_bench_targets dupes_scan_bench dupes_limit_bench
 
 jdupes -r -q -m "$tree" >/dev/null  # warm-up
 pool_seconds=() one_seconds=() limit_seconds=() jdupes_seconds=()
@@ -95,9 +73,8 @@ for ((i = 0; i < repetitions; i++)); do
   limit_seconds+=("$(seconds_of <<<"$limit_line")")
   start=$(date +%s%N)
   jdupes_summary=$(jdupes -r -q -m "$tree")
-  jdupes_seconds+=("$(python3 -c "print(($(date +%s%N) - $start) / 1e9)")")
+  jdupes_seconds+=("$(seconds_since "$start")")
 done
-join() { local IFS=,; echo "$*"; }
 
 python3 - "$pool_line" "$one_line" "$limit_line" "$jdupes_summary" "$(join "${pool_seconds[@]}")" \
   "$(join "${one_seconds[@]}")" "$(join "${limit_seconds[@]}")" "$(join "${jdupes_seconds[@]}")" \

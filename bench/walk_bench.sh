@@ -6,35 +6,13 @@
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build), WALK_BENCH_REPETITIONS (default 5).
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
-build_root=${TIDVALE_BUILD_ROOT:-$repo/build}
-mkdir -p "$build_root"
-build_root=$(cd "$build_root" && pwd)
+source "$repo/bench/bench-lib.sh"
 repetitions=${WALK_BENCH_REPETITIONS:-5}
 
 # The tree: 50 x 10 x 10 leaf folders of 20 files each (100,000 files, 5,550 folders). Files are
 # sparse: a walk reads only their metadata.
-tree_name=bench-tree
-tree=$build_root/wine/prefix/drive_c/$tree_name
-windows_tree="C:\\$tree_name"
-tree_layout="50x10x10x20"
-layout_marker=$build_root/wine/$tree_name.layout  # outside the tree, so it is not counted
-
-"$repo/scripts/wine-prefix.sh" "$build_root/wine" </dev/null >/dev/null 2>&1
-if [ "$(cat "$layout_marker" 2>/dev/null)" != "$tree_layout" ] || [ ! -d "$tree" ]; then
-  echo "walk bench: generating $tree" >&2
-  rm -rf "$tree"
-  python3 "$repo/bench/sparse_tree.py" "$tree"
-  echo "$tree_layout" > "$layout_marker"
-fi
-
-windows_dir=$build_root/windows
-if [ ! -f "$windows_dir/build.ninja" ]; then
-  cmake -S "$repo" --preset windows -B "$windows_dir" -DTIDVALE_WINE_ROOT="$build_root/wine" >/dev/null
-fi
-cmake --build "$windows_dir" --target walk_sizeof_bench walk_raw_bench walk_scans_bench >/dev/null
-
-run() { "$repo/scripts/wine-run" --root "$build_root/wine" "$@"; }
-seconds_of() { sed -n 's/.*seconds=\([0-9.,]*\).*/\1/p'; }
+ensure_tree bench-tree 50x10x10x20 python3 "$repo/bench/sparse_tree.py"
+build_bench_targets walk_sizeof_bench walk_raw_bench walk_scans_bench
 
 # Interleaved, so that load from elsewhere on the machine falls on all three alike. Each program
 # warms up on the tree before its timed run.
@@ -52,9 +30,8 @@ for ((i = 0; i < repetitions; i++)); do
   large_seconds+=("$(seconds_of <<<"$large_line")")
   start=$(date +%s%N)
   du -sb "$tree" >/dev/null
-  du_seconds+=("$(python3 -c "print(($(date +%s%N) - $start) / 1e9)")")
+  du_seconds+=("$(seconds_since "$start")")
 done
-join() { local IFS=,; echo "$*"; }
 raw_line="${raw_line% seconds=*} seconds=$(join "${raw_seconds[@]}")"
 sizeof_line="${sizeof_line% seconds=*} seconds=$(join "${sizeof_seconds[@]}")"
 du_line="du seconds=$(join "${du_seconds[@]}")"
