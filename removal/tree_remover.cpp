@@ -36,7 +36,7 @@ class Remover {
         continue;
       }
       if (!isPlainFolder(entry)) {
-        note(top.folder->removeChild(entry.name));
+        note(top.folder->removeChild(entry.name, entry.attributes));
         continue;
       }
       fs::Hold child = top.folder->holdChild(entry.name);
@@ -46,7 +46,7 @@ class Remover {
           break;
         case fs::HoldOutcome::NotPlainFolder:
           // Replaced since it was listed (by a link, say): removed as whatever it is now.
-          note(top.folder->removeChild(entry.name));
+          note(top.folder->removeChild(entry.name, entry.attributes));
           break;
         case fs::HoldOutcome::Missing:
           break;

@@ -330,7 +330,8 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
     return owner_.hold(child->shared(), joinPath(path_, name));
   }
 
-  FsError removeChild(const std::wstring& name) override {
+  // The fake opens every entry as itself, so the listed attributes always agree.
+  FsError removeChild(const std::wstring& name, uint32_t /*listedAttributes*/) override {
     std::lock_guard guard(owner_.lock_);
     Node* child = node_->child(name);
     return child ? owner_.removeNode(*child) : FsError::NotFound;

@@ -110,7 +110,9 @@ class HeldFolder {
   virtual Hold holdChild(const std::wstring& name) = 0;
   // Removes the entry `name` as itself: a file, a link of any kind (never what it leads to) or an
   // empty folder, clearing its read-only attribute first. NotFound when it is already gone.
-  virtual FsError removeChild(const std::wstring& name) = 0;
+  // `listedAttributes` are the entry's attributes as this folder's listing gave them: an entry
+  // listed as a reparse point is removed only through a handle that is the reparse point too.
+  virtual FsError removeChild(const std::wstring& name, uint32_t listedAttributes) = 0;
   // Removes this folder once it is empty; it is gone when the object is destroyed.
   virtual FsError removeSelf() = 0;
 };
@@ -135,7 +137,8 @@ class FileSystem {
 
   // Holds the folder at `path` for removal, without following a link at the path itself.
   virtual Hold holdFolder(const std::wstring& path) = 0;
-  // Removes the entry at `path` as itself, as HeldFolder::removeChild does.
+  // Removes the entry at `path` as itself, as HeldFolder::removeChild does (with the attributes
+  // the path itself shows).
   virtual FsError removeEntry(const std::wstring& path) = 0;
 };
 

@@ -97,10 +97,27 @@ FsError deleteOnClose(HANDLE handle) {
   return fsErrorOf(::GetLastError());
 }
 
+// Whether a handle opened without following links is the entry itself: an entry that showed
+// itself as a reparse point (in its folder's listing, or through its path) must be one through the
+// handle too. Windows always opens the reparse point itself. Wine opens the target of a Linux
+// folder link even so, and deleting through that handle would delete what the link leads to.
+bool isTheEntryItself(DWORD shownAttributes, DWORD handleAttributes) {
+  return (shownAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
+         (handleAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The attributes the path itself shows, or 0 when they cannot be read (the open then decides).
+DWORD shownAttributesOf(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
+}
+
 // Removes the open entry as itself; read-only is cleared first and put back when removal fails.
-FsError removeOpened(HANDLE handle) {
+// Nothing is done when the handle is not the entry that `shownAttributes` describe.
+FsError removeOpened(HANDLE handle, DWORD shownAttributes) {
   FILE_ATTRIBUTE_TAG_INFO info{};
   if (!readAttributes(handle, info)) return fsErrorOf(::GetLastError());
+  if (!isTheEntryItself(shownAttributes, info.FileAttributes)) return FsError::Other;
   clearReadOnly(handle, info.FileAttributes);
   const FsError error = deleteOnClose(handle);
   if (error != FsError::None && (info.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
@@ -167,14 +184,15 @@ class Win32HeldFolder final : public HeldFolder {
     });
   }
 
-  FsError removeChild(const std::wstring& name) override {
+  FsError removeChild(const std::wstring& name, uint32_t listedAttributes) override {
     FsError error = FsError::None;
     win::UniqueFileHandle child =
         openRelative(handle_.get(), name, kRemoveAccess, kOpenOptions, error);
-    return child ? removeOpened(child.get()) : error;
+    return child ? removeOpened(child.get(), listedAttributes) : error;
   }
 
-  FsError removeSelf() override { return removeOpened(handle_.get()); }
+  // Held only as a plain folder: nothing to compare.
+  FsError removeSelf() override { return removeOpened(handle_.get(), 0); }
 
  private:
   win::UniqueFileHandle handle_;
@@ -228,14 +246,21 @@ FsError fsErrorOf(unsigned long win32Error) {
 }
 
 Hold holdWin32Folder(const std::wstring& extendedPath) {
-  return holdWith(
+  const DWORD shown = shownAttributesOf(extendedPath);
+  Hold hold = holdWith(
       [&](ACCESS_MASK access, FsError& error) { return openPath(extendedPath, access, error); });
+  // A path that shows a reparse point held as a plain folder: the open followed a link.
+  if (hold.outcome == HoldOutcome::Held && (shown & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return Hold{HoldOutcome::NotPlainFolder};
+  }
+  return hold;
 }
 
 FsError removeWin32Entry(const std::wstring& extendedPath) {
+  const DWORD shown = shownAttributesOf(extendedPath);
   FsError error = FsError::None;
   win::UniqueFileHandle handle = openPath(extendedPath, kRemoveAccess, error);
-  return handle ? removeOpened(handle.get()) : error;
+  return handle ? removeOpened(handle.get(), shown) : error;
 }
 
 }  // namespace tidvale::fs

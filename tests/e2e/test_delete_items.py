@@ -2,6 +2,8 @@
 
 import os
 
+import pytest
+
 from tidvale_client import Int64
 
 import support
@@ -13,6 +15,23 @@ def check_shape(reply):
     assert set(reply) == KEYS
     assert type(reply["freed"]) is Int64 and type(reply["inTrashBytes"]) is Int64
     assert all(isinstance(p, str) for p in reply["failed"] + reply["inTrash"])
+
+
+# Wine opens the target of a Linux folder link even when asked for the link itself: a removal
+# through that handle would empty a target given directly, or take an empty target whole.
+@pytest.mark.parametrize("given_directly, target_files", [(True, {"keep.bin": 7}), (False, {})])
+def test_a_folder_link_never_costs_its_target(program, prefix_files, given_directly, target_files):
+    target, _, _ = prefix_files.tree("C:\\", target_files)
+    holder, holder_win = prefix_files.folder("C:\\")
+    os.symlink(target, holder / "link")
+    path = holder_win + "\\link" if given_directly else holder_win
+
+    reply = program.call("deleteItems", {"paths": [path]}).reply
+
+    check_shape(reply)
+    assert target.is_dir()
+    assert sorted(p.name for p in target.iterdir()) == sorted(target_files)
+    assert reply["failed"] == ([path] if (holder / "link").is_symlink() else [])
 
 
 def test_deletes_a_tree_without_entering_a_link_and_reports_progress(program, prefix_files):
