@@ -23,6 +23,13 @@ constexpr ACCESS_MASK kRemoveAccess =
     FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
 constexpr ULONG kOpenOptions =
     FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+// The common entry, listed as a plain file that is not read-only, is removed by opening it this
+// way: it goes when the handle closes. Anything else (or a file that changed since it was listed
+// and refuses the open) is removed step by step through its handle.
+constexpr ULONG kDeleteFileOnCloseOptions =
+    kOpenOptions | FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE;
+constexpr DWORD kRemovedStepByStep =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
 // Directory listings are read through the handle in blocks of this size.
 constexpr DWORD kListingBufferBytes = 64 * 1024;
 constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056);
@@ -186,6 +193,12 @@ class Win32HeldFolder final : public HeldFolder {
 
   FsError removeChild(const std::wstring& name, uint32_t listedAttributes) override {
     FsError error = FsError::None;
+    if ((listedAttributes & kRemovedStepByStep) == 0) {
+      if (openRelative(handle_.get(), name, kRemoveAccess, kDeleteFileOnCloseOptions, error)) {
+        return FsError::None;  // deleted as the handle closed
+      }
+      if (error == FsError::NotFound) return error;
+    }
     win::UniqueFileHandle child =
         openRelative(handle_.get(), name, kRemoveAccess, kOpenOptions, error);
     return child ? removeOpened(child.get(), listedAttributes) : error;
