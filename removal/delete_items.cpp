@@ -4,9 +4,9 @@
 
 #include <shlobj.h>
 
+#include "fs/win32_file_system.h"
 #include "removal/deletion.h"
 #include "removal/win32_recycle_bin.h"
-#include "scanners/win32_file_system.h"
 #include "win/known_folder.h"
 #include "win/path_names.h"
 #include "win/text.h"

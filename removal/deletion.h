@@ -10,9 +10,9 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
+#include "fs/file_system.h"
 #include "removal/recycle_bin.h"
 #include "removal/removal_guard.h"
-#include "scanners/file_system.h"
 
 namespace tidvale {
 

@@ -10,8 +10,8 @@
 #include "channels/event_sink.h"
 #include "core/dispatcher.h"
 #include "core/recording_channels_test_support.h"
+#include "fs/fake_file_system.h"
 #include "removal/empty_bins.h"
-#include "scanners/fake_file_system.h"
 
 namespace tidvale {
 namespace {

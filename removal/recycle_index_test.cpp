@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "fs/fake_file_system.h"
 #include "removal/recycle_purge.h"
-#include "scanners/fake_file_system.h"
 
 namespace tidvale {
 namespace {

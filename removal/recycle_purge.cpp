@@ -3,9 +3,9 @@
 #include <memory>
 #include <optional>
 
+#include "fs/path_text.h"
 #include "removal/recycle_index.h"
 #include "removal/tree_remover.h"
-#include "scanners/path_text.h"
 
 namespace tidvale {
 namespace {

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "core/lower_case.h"
-#include "scanners/extended_path.h"
-#include "scanners/path_text.h"
+#include "fs/extended_path.h"
+#include "fs/path_text.h"
 
 namespace tidvale {
 namespace {

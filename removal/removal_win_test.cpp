@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "core/dispatcher.h"
+#include "fs/test_paths_win.h"
+#include "fs/win32_file_system.h"
 #include "removal/delete_items.h"
 #include "removal/recycle_index.h"
 #include "removal/recycle_purge.h"
 #include "removal/win32_recycle_bin.h"
-#include "scanners/test_paths_win.h"
-#include "scanners/win32_file_system.h"
 #include "win/known_folder.h"
 #include "win/text.h"
 #include "win/unique_resource.h"

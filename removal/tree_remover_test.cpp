@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "scanners/fake_file_system.h"
+#include "fs/fake_file_system.h"
 
 namespace tidvale {
 namespace {

@@ -4,10 +4,10 @@
 
 #include <shellapi.h>
 
+#include "fs/win32_file_system.h"
 #include "removal/empty_bins.h"
 #include "removal/recycle_index.h"
 #include "removal/recycle_purge.h"
-#include "scanners/win32_file_system.h"
 #include "win/recycle_bin_query.h"
 #include "win/unique_resource.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "core/progress.h"
-#include "scanners/path_text.h"
-#include "scanners/walker.h"
+#include "fs/path_text.h"
+#include "fs/walker.h"
 
 namespace tidvale {
 namespace {

@@ -9,8 +9,8 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
+#include "fs/file_system.h"
 #include "scanners/file_content.h"
-#include "scanners/file_system.h"
 #include "scanners/scan_text.h"
 
 namespace tidvale {

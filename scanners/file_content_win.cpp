@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/lower_hex.h"
-#include "scanners/win32_file_system.h"
+#include "fs/win32_file_system.h"
 #include "win/bcrypt_resource.h"
 #include "win/unique_resource.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/lower_hex.h"
-#include "scanners/test_paths_win.h"
+#include "fs/test_paths_win.h"
 #include "shell/sha256.h"
 #include "win/unique_resource.h"
 

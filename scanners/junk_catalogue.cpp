@@ -3,7 +3,7 @@
 #include <span>
 
 #include "core/lower_case.h"
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 
 namespace tidvale {
 namespace {

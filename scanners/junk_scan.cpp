@@ -4,8 +4,8 @@
 
 #include <shlobj.h>
 
+#include "fs/win32_file_system.h"
 #include "scanners/junk_scanner.h"
-#include "scanners/win32_file_system.h"
 #include "win/known_folder.h"
 #include "win/path_names.h"
 #include "win/recycle_bin_query.h"

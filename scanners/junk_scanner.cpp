@@ -7,7 +7,7 @@
 
 #include "core/lower_case.h"
 #include "core/progress.h"
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 #include "scanners/path_walks.h"
 #include "scanners/scan_item.h"
 

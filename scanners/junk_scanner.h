@@ -9,7 +9,7 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 #include "scanners/junk_catalogue.h"
 
 namespace tidvale {

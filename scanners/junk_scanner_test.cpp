@@ -9,7 +9,7 @@
 #include "channels/event_sink.h"
 #include "core/dispatcher.h"
 #include "core/recording_channels_test_support.h"
-#include "scanners/fake_file_system.h"
+#include "fs/fake_file_system.h"
 #include "scanners/junk_reply_test_support.h"
 #include "scanners/path_walks.h"
 

@@ -8,7 +8,7 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 #include "scanners/scan_text.h"
 
 namespace tidvale {

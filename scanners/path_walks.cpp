@@ -1,7 +1,7 @@
 #include "scanners/path_walks.h"
 
 #include "core/lower_case.h"
-#include "scanners/walker.h"
+#include "fs/walker.h"
 
 namespace tidvale {
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 
 namespace tidvale {
 

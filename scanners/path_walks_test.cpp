@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "scanners/fake_file_system.h"
+#include "fs/fake_file_system.h"
 
 namespace tidvale {
 namespace {

@@ -1,7 +1,7 @@
 #include "scanners/scan_text.h"
 
 #include "core/lower_case.h"
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 
 namespace tidvale {
 namespace {

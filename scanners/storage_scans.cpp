@@ -1,11 +1,11 @@
 #include "scanners/storage_scans.h"
 
+#include "fs/win32_file_system.h"
 #include "scanners/disk_usage.h"
 #include "scanners/duplicate_finder.h"
 #include "scanners/file_content_win.h"
 #include "scanners/large_file_scanner.h"
 #include "scanners/task_pool.h"
-#include "scanners/win32_file_system.h"
 #include "win/text.h"
 
 namespace tidvale {

@@ -7,8 +7,8 @@
 
 #include <string>
 
+#include "fs/test_paths_win.h"
 #include "scanners/storage_test_support.h"
-#include "scanners/test_paths_win.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 

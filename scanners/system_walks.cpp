@@ -1,6 +1,6 @@
 #include "scanners/system_walks.h"
 
-#include "scanners/win32_file_system.h"
+#include "fs/win32_file_system.h"
 
 namespace tidvale {
 

@@ -7,8 +7,8 @@
 
 #include <map>
 
+#include "fs/test_paths_win.h"
 #include "scanners/size_of.h"
-#include "scanners/test_paths_win.h"
 #include "win/text.h"
 
 namespace tidvale {

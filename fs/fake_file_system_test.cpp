@@ -1,4 +1,4 @@
-#include "scanners/fake_file_system.h"
+#include "fs/fake_file_system.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 
 namespace tidvale::fs {
 

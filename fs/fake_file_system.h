@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 
 namespace tidvale::fs {
 

@@ -1,4 +1,4 @@
-#include "scanners/extended_path.h"
+#include "fs/extended_path.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "scanners/file_system.h"
+#include "fs/file_system.h"
 
 namespace tidvale::fs {
 

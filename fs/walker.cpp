@@ -1,9 +1,9 @@
-#include "scanners/walker.h"
+#include "fs/walker.h"
 
 #include <memory>
 #include <vector>
 
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 
 namespace tidvale::fs {
 namespace {

@@ -1,12 +1,12 @@
-#include "scanners/fake_file_system.h"
+#include "fs/fake_file_system.h"
 
 #include <algorithm>
 #include <string_view>
 #include <utility>
 
 #include "core/lower_case.h"
-#include "scanners/extended_path.h"
-#include "scanners/path_text.h"
+#include "fs/extended_path.h"
+#include "fs/path_text.h"
 
 namespace tidvale::fs {
 namespace {

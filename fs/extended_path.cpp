@@ -1,8 +1,8 @@
-#include "scanners/extended_path.h"
+#include "fs/extended_path.h"
 
 #include <vector>
 
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 
 namespace tidvale::fs {
 namespace {

@@ -1,4 +1,4 @@
-#include "scanners/win32_held_folder.h"
+#include "fs/win32_held_folder.h"
 
 #include <windows.h>
 #include <winternl.h>

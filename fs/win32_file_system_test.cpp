@@ -1,4 +1,4 @@
-#include "scanners/win32_file_system.h"
+#include "fs/win32_file_system.h"
 
 #include <windows.h>
 
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <map>
 
-#include "scanners/test_paths_win.h"
+#include "fs/test_paths_win.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 

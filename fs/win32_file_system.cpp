@@ -1,11 +1,11 @@
-#include "scanners/win32_file_system.h"
+#include "fs/win32_file_system.h"
 
 #include <optional>
 #include <string_view>
 
-#include "scanners/extended_path.h"
-#include "scanners/path_text.h"
-#include "scanners/win32_held_folder.h"
+#include "fs/extended_path.h"
+#include "fs/path_text.h"
+#include "fs/win32_held_folder.h"
 #include "win/path_names.h"
 #include "win/unique_resource.h"
 

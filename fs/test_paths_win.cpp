@@ -1,11 +1,11 @@
-#include "scanners/test_paths_win.h"
+#include "fs/test_paths_win.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 
