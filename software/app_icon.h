@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "software/local_path.h"
+
 namespace tidvale::software {
 
 // "path,index" as Windows writes icon locations: the index follows the last comma when at least
@@ -17,6 +19,9 @@ IconLocation parseIconLocation(const std::wstring& displayIcon);
 
 // The icon named by `displayIcon` (or, when its file is missing, icon `index` of
 // `fallbackPath`) as base64 PNG text, standard alphabet with padding and no line breaks.
-std::string iconToPngBase64(const std::wstring& displayIcon, const std::wstring& fallbackPath);
+// Icons are read only from files on `drives` that are local (see local_path.h); an icon file is
+// checked before the system reads it (see icon_file.h).
+std::string iconToPngBase64(const std::wstring& displayIcon, const std::wstring& fallbackPath,
+                            LocalDrives& drives);
 
 }  // namespace tidvale::software

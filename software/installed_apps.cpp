@@ -8,8 +8,8 @@
 #include "software/app_icon.h"
 #include "software/quoted_text.h"
 #include "software/registry_values.h"
+#include "software/uninstall_entries.h"
 #include "win/text.h"
-#include "win/unique_resource.h"
 
 namespace tidvale::software {
 namespace {
@@ -20,10 +20,10 @@ EncodableValue text(const std::wstring& value) {
   return EncodableValue(win::toUtf8(value));
 }
 
-int64_t sizeOfEntry(ServiceState& state, DWORD estimatedKiB, const std::wstring& location) {
+int64_t sizeOfEntry(DWORD estimatedKiB, const std::wstring& location, ListingState& listing) {
   if (estimatedKiB != 0) return static_cast<int64_t>(estimatedKiB) * kBytesPerKiB;
-  if (!location.empty()) return measurePath(state, location);
-  return 0;
+  if (location.empty()) return 0;
+  return listing.folderSizes.sizeOf(location);
 }
 
 // The text before the last comma of an icon location, or all of it.
@@ -38,60 +38,45 @@ int64_t sizeField(const EncodableValue& entry) {
 
 }  // namespace
 
-void collectUninstallEntries(ServiceState& state, HKEY hive, REGSAM view, EncodableList& apps,
-                             std::set<std::string>& seenNames) {
-  const REGSAM access = KEY_READ | view;
-  win::UniqueKey uninstall;
-  if (::RegOpenKeyExW(hive, kUninstallKeyPath, 0, access, uninstall.put()) != ERROR_SUCCESS) {
-    return;
-  }
-  for (DWORD index = 0;; ++index) {
-    wchar_t name[kRegKeyNameUnits] = {};
-    DWORD nameUnits = kRegKeyNameUnits;
-    if (::RegEnumKeyExW(uninstall.get(), index, name, &nameUnits, nullptr, nullptr, nullptr,
-                        nullptr) != ERROR_SUCCESS) {
+void collectUninstallEntries(ServiceState& state, const UninstallPlace& place, EncodableList& apps,
+                             ListingState& listing) {
+  forEachUninstallEntry(place, [&](const wchar_t* name, HKEY entry) {
+    const std::wstring displayName = readRegString(entry, L"DisplayName");
+    const std::wstring uninstallString = readRegString(entry, L"UninstallString");
+    if (displayName.empty() || uninstallString.empty() ||
+        readRegDword(entry, L"SystemComponent") == 1) {
       return;
     }
-    win::UniqueKey entry;
-    if (::RegOpenKeyExW(uninstall.get(), name, 0, access, entry.put()) != ERROR_SUCCESS) continue;
-
-    const std::wstring displayName = readRegString(entry.get(), L"DisplayName");
-    const std::wstring uninstallString = readRegString(entry.get(), L"UninstallString");
-    if (displayName.empty() || uninstallString.empty() ||
-        readRegDword(entry.get(), L"SystemComponent") == 1) {
-      continue;
-    }
-    if (!seenNames.insert(win::toUtf8(toLowerUnits(displayName))).second) continue;
+    if (!listing.seenNames.insert(toLowerUnits(displayName)).second) return;
 
     const std::wstring location =
-        withoutSurroundingQuotes(readRegString(entry.get(), L"InstallLocation"));
-    const std::wstring displayIcon = readRegString(entry.get(), L"DisplayIcon");
-    const int64_t size = sizeOfEntry(state, readRegDword(entry.get(), L"EstimatedSize"), location);
+        withoutSurroundingQuotes(readRegString(entry, L"InstallLocation"));
+    const std::wstring displayIcon = readRegString(entry, L"DisplayIcon");
+    const int64_t size = sizeOfEntry(readRegDword(entry, L"EstimatedSize"), location, listing);
 
     apps.emplace_back(EncodableMap{
         {EncodableValue("name"), text(displayName)},
         {EncodableValue("path"), text(location)},
         {EncodableValue("bundleId"), text(name)},
-        {EncodableValue("version"), text(readRegString(entry.get(), L"DisplayVersion"))},
+        {EncodableValue("version"), text(readRegString(entry, L"DisplayVersion"))},
         {EncodableValue("size"), EncodableValue(size)},
         {EncodableValue("isApple"), EncodableValue(false)},
-        {EncodableValue("publisher"), text(readRegString(entry.get(), L"Publisher"))},
+        {EncodableValue("publisher"), text(readRegString(entry, L"Publisher"))},
         {EncodableValue("uninstall"), text(uninstallString)},
-        {EncodableValue("quietUninstall"),
-         text(readRegString(entry.get(), L"QuietUninstallString"))},
+        {EncodableValue("quietUninstall"), text(readRegString(entry, L"QuietUninstallString"))},
         {EncodableValue("modified"), EncodableValue(int64_t{0})},
-        {EncodableValue("icon"),
-         EncodableValue(iconToPngBase64(displayIcon, iconFallbackPath(displayIcon)))},
+        {EncodableValue("icon"), EncodableValue(iconToPngBase64(
+                                     displayIcon, iconFallbackPath(displayIcon), listing.drives))},
     });
     emitProgress(state, kProgressTask, win::toUtf8(displayName), apps.size(), 0, false);
-  }
+  });
 }
 
 EncodableMap listApps(ServiceState& state) {
   EncodableList apps;
-  std::set<std::string> seenNames;
+  ListingState listing([&state](const std::wstring& folder) { return measurePath(state, folder); });
   for (const UninstallPlace& place : kUninstallPlaces) {
-    collectUninstallEntries(state, place.hive, place.view, apps, seenNames);
+    collectUninstallEntries(state, place, apps, listing);
   }
   std::sort(apps.begin(), apps.end(), [](const EncodableValue& a, const EncodableValue& b) {
     return sizeField(a) > sizeField(b);

@@ -14,6 +14,8 @@
 #include "core/lower_case.h"
 #include "shell/test_temp_folder.h"
 #include "software/app_icon.h"
+#include "software/icon_file.h"
+#include "software/test_icons.h"
 #include "software/test_support.h"
 
 namespace tidvale::software {
@@ -23,6 +25,7 @@ using testing::field;
 using testing::TestFile;
 using testing::TestKey;
 using testing::uniqueName;
+using namespace testing;
 
 // An Uninstall entry of the test's own with a display name and an uninstall string.
 struct TestApp {
@@ -112,6 +115,19 @@ TEST_F(ListAppsTest, FiltersSizesPathsAndIcons) {
   const std::wstring ico = programDir + L"\\test_icon.ico";  // copied there by the build
   ASSERT_TRUE(::SetEnvironmentVariableW(L"TIDVALE_TEST_ICON_DIR", programDir.c_str()));
   const std::wstring expandedIco = L"%TIDVALE_TEST_ICON_DIR%\\test_icon.ico";
+  // Hostile icon files, a few bytes each, and well-formed ones written here.
+  shell::testing::TestTempFolder icons;
+  TestFile pastEnd(icons.child(L"past-end.ico"), iconFile({{1, 1, bitmapImage(1, 1), 0x7FFFFFF0}}));
+  TestFile hugePng(icons.child(L"huge-png.ico"), iconFile({{0, 0, pngImage(16000, 16000)}}));
+  TestFile noEntries(icons.child(L"no-entries.ico"), iconFile({}));
+  TestFile disguised(icons.child(L"disguised.exe"),
+                     iconFile({{1, 1, bitmapImage(1, 1), 0x7FFFFFF0}}));
+  TestFile written32(icons.child(L"written32.ico"), bitmapIcon(32));
+  TestFile twoSizes(icons.child(L"two-sizes.ico"),
+                    iconFile({{16, 16, bitmapImage(16, 16)}, {48, 48, bitmapImage(48, 48, 8)}}));
+  Bytes padded = bitmapIcon(32);
+  padded.resize(kMaxIconFileBytes + 1);
+  TestFile overLimit(icons.child(L"over-limit.ico"), padded);
 
   struct Case {
     const char* what;
@@ -157,6 +173,53 @@ TEST_F(ListAppsTest, FiltersSizesPathsAndIcons) {
        false},
       {"missing icon file", [&](TestKey& k) { k.set(L"DisplayIcon", dir + L"\\none.ico,0"); }, true,
        0, L"", false},
+      // Icon files are checked before the system reads them; a hostile one costs its icon only.
+      {"written 32x32 icon", [&](TestKey& k) { k.set(L"DisplayIcon", written32.path()); }, true, 0,
+       L"", true},
+      {"written icon, other index",
+       [&](TestKey& k) { k.set(L"DisplayIcon", written32.path() + L",3"); }, true, 0, L"", true},
+      {"written icon of two sizes", [&](TestKey& k) { k.set(L"DisplayIcon", twoSizes.path()); },
+       true, 0, L"", true},
+      {"extended local path",
+       [&](TestKey& k) { k.set(L"DisplayIcon", L"\\\\?\\" + written32.path()); }, true, 0, L"",
+       true},
+      {"entry past the end", [&](TestKey& k) { k.set(L"DisplayIcon", pastEnd.path()); }, true, 0,
+       L"", false},
+      {"huge png", [&](TestKey& k) { k.set(L"DisplayIcon", hugePng.path()); }, true, 0, L"", false},
+      {"zero entries", [&](TestKey& k) { k.set(L"DisplayIcon", noEntries.path()); }, true, 0, L"",
+       false},
+      {"icon file named as a program", [&](TestKey& k) { k.set(L"DisplayIcon", disguised.path()); },
+       true, 0, L"", false},
+      {"icon file over 1 MiB", [&](TestKey& k) { k.set(L"DisplayIcon", overLimit.path()); }, true,
+       0, L"", false},
+      {"relative icon path", [](TestKey& k) { k.set(L"DisplayIcon", L"test_icon.ico"); }, true, 0,
+       L"", false},
+      {"network icon path",
+       [](TestKey& k) { k.set(L"DisplayIcon", L"\\\\nosuchserver\\share\\app.ico,0"); }, true, 0,
+       L"", false},
+      {"extended network icon path",
+       [](TestKey& k) { k.set(L"DisplayIcon", L"\\\\?\\UNC\\nosuchserver\\share\\app.ico"); }, true,
+       0, L"", false},
+      // Only local folders named in full are measured; the others keep their recorded size or 0.
+      {"relative location", [](TestKey& k) { k.set(L"InstallLocation", L"."); }, true, 0, L".",
+       false},
+      {"relative location up", [](TestKey& k) { k.set(L"InstallLocation", L"..\\.."); }, true, 0,
+       L"..\\..", false},
+      {"drive-relative location", [](TestKey& k) { k.set(L"InstallLocation", L"C:"); }, true, 0,
+       L"C:", false},
+      {"rooted location", [](TestKey& k) { k.set(L"InstallLocation", L"\\"); }, true, 0, L"\\",
+       false},
+      {"network location",
+       [](TestKey& k) { k.set(L"InstallLocation", L"\\\\nosuchserver\\share"); }, true, 0,
+       L"\\\\nosuchserver\\share", false},
+      {"relative location keeps its recorded size",
+       [](TestKey& k) {
+         k.set(L"InstallLocation", L".");
+         k.set(L"EstimatedSize", DWORD{3});
+       },
+       true, 3072, L".", false},
+      {"extended local location", [&](TestKey& k) { k.set(L"InstallLocation", L"\\\\?\\" + dir); },
+       true, 1234, L"\\\\?\\" + dir, false},
   };
   for (const auto& c : cases) {
     const std::wstring name = uniqueName(L"Tidvale Case");
@@ -174,6 +237,57 @@ TEST_F(ListAppsTest, FiltersSizesPathsAndIcons) {
     EXPECT_GE(field<int64_t>(std::get<EncodableMap>(apps[i - 1]), "size"),
               field<int64_t>(std::get<EncodableMap>(apps[i]), "size"));
   }
+}
+
+// Names that differ only in invalid UTF-16 convert to the same text; they are still two
+// applications.
+TEST_F(ListAppsTest, NamesAreComparedBeforeConversion) {
+  const std::wstring name = uniqueName(L"Tidvale Broken");
+  TestApp first(HKEY_CURRENT_USER, 0, name + L"\xD800");
+  TestApp second(HKEY_CURRENT_USER, 0, name + L"\xD801");
+  TestApp same(HKEY_CURRENT_USER, 0, name + L"\xD800");
+  const auto found = listed(name + L"\xFFFD");
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_NE(field<std::string>(found[0], "bundleId"), field<std::string>(found[1], "bundleId"));
+}
+
+TEST(InstallFolderSizes, EachLocalFolderIsMeasuredOnceWhateverItsSpelling) {
+  std::vector<std::wstring> walked;
+  LocalDrives drives;
+  InstallFolderSizes sizes(
+      [&walked](const std::wstring& folder) {
+        walked.push_back(folder);
+        return int64_t{100} * static_cast<int64_t>(walked.size());
+      },
+      drives);
+  const struct {
+    const wchar_t* location;
+    int64_t size;
+  } cases[] = {
+      {L"C:\\Apps\\Quill", 100},
+      {L"c:\\apps\\QUILL\\", 100},
+      {L"C:/Apps/Quill", 100},
+      {L"C:\\Apps\\Quill2", 200},
+      {L"C:\\", 300},
+      {L"c:/", 300},
+      {L".", 0},
+      {L"..\\..", 0},
+      {L"C:", 0},
+      {L"C:Apps", 0},
+      {L"\\Apps", 0},
+      {L"\\\\server\\share", 0},
+      {L"\\\\?\\UNC\\server\\share", 0},
+      {L"\\\\.\\C:\\Apps", 0},
+      {L"//server/share", 0},
+      {L"//?/UNC/server/share", 0},
+      {L"\\\\?\\GLOBALROOT\\Device\\Mup\\server\\share", 0},
+      {L"\\??\\UNC\\server\\share", 0},
+      {L"\\\\?\\C:", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sizes.sizeOf(c.location), c.size) << win::toUtf8(c.location);
+  }
+  EXPECT_EQ(walked, (std::vector<std::wstring>{L"C:\\Apps\\Quill", L"C:\\Apps\\Quill2", L"C:\\"}));
 }
 
 TEST(ParseIconLocation, IndexAfterTheLastCommaReadLikeWtoi) {

@@ -35,12 +35,32 @@ constexpr MatchCase kMatchCases[] = {
     {L"Zed", L"", L"zed", LeftoverMatch::None},
     {L"Zed Editor", L"", L"zed", LeftoverMatch::None},
     {L"Abcd", L"", L"abcd", LeftoverMatch::Full},
+    // A first word of exactly the threshold is long enough; one unit less is not.
+    {L"Abcd Studio", L"", L"abcd", LeftoverMatch::Weak},
+    {L"Abc Studio", L"", L"abc", LeftoverMatch::None},
     // Ignored names never match, not even as a whole name.
     {L"Mozilla Firefox", L"Mozilla", L"mozilla", LeftoverMatch::None},
     {L"Microsoft Teams", L"", L"microsoft", LeftoverMatch::None},
     {L"Temp", L"", L"temp", LeftoverMatch::None},
     {L"Package Cache", L"", L"package cache", LeftoverMatch::None},
     {L"Mozilla Firefox", L"", L"mozilla firefox", LeftoverMatch::Full},
+    // Generic words and Windows' own folders name no single application.
+    {L"Update", L"", L"update", LeftoverMatch::None},
+    {L"Tools", L"", L"tools", LeftoverMatch::None},
+    {L"Code", L"", L"code", LeftoverMatch::None},
+    {L"Templates", L"", L"templates", LeftoverMatch::None},
+    {L"Common Helper", L"", L"common", LeftoverMatch::None},
+    {L"Temporary Internet Files", L"", L"temporary internet files", LeftoverMatch::None},
+    {L"Data Studio", L"", L"data studio", LeftoverMatch::Full},
+    // The publisher's word is compared on its letters and digits, without a leading "The ".
+    {L"Dropbox Update Helper", L"Dropbox, Inc.", L"dropbox", LeftoverMatch::None},
+    {L"VMware Player", L"VMware, Inc.", L"vmware", LeftoverMatch::None},
+    {L"GitHub Desktop", L"GitHub, Inc.", L"github", LeftoverMatch::None},
+    {L"GIMP 2.10", L"The GIMP Team", L"gimp", LeftoverMatch::None},
+    {L"Pixelfox Studio", L"Pixelfox\u00ae Labs", L"pixelfox", LeftoverMatch::None},
+    {L"Pixelfox Studio", L"The", L"pixelfox", LeftoverMatch::Weak},
+    {L"Pixelfox Studio", L"Theory Pixelfox", L"pixelfox", LeftoverMatch::Weak},
+    {L"Pixelfox Studio", L", Inc.", L"pixelfox", LeftoverMatch::Weak},
     // A name starting with a space has an empty first word.
     {L" Pixelfox", L"", L"", LeftoverMatch::None},
     {L"", L"", L"", LeftoverMatch::None},
@@ -50,6 +70,41 @@ TEST(MatchLeftover, FullNameFirstWordPublisherAndIgnoredNames) {
   for (const auto& c : kMatchCases) {
     EXPECT_EQ(matchLeftover(c.entry, leftoverTerms(c.name, c.publisher)), c.expected)
         << "case " << (&c - kMatchCases);
+  }
+}
+
+// A folder that another registered application names, by its full name or its first word, is
+// that application's too; entries with the asked name (a second installation) claim nothing.
+TEST(MatchLeftover, FoldersOtherRegisteredApplicationsNameAreNeverOffered) {
+  const std::vector<std::wstring> registered = {L"LibreOffice 7.6 Help Pack (English)",
+                                                L"LibreOffice 7.6.4.1",
+                                                L"Python 3.12 Tools",
+                                                L"Python 3.12.1 (64-bit)",
+                                                L"GIMP 2.10",
+                                                L"GIMP 3.0",
+                                                L"Pixelfox",
+                                                L"PIXELFOX STUDIO",
+                                                L"Android Studio",
+                                                L"Android SDK Platform-Tools"};
+  const struct {
+    const wchar_t* name;
+    const wchar_t* entry;
+    LeftoverMatch expected;
+  } cases[] = {
+      {L"LibreOffice 7.6 Help Pack (English)", L"libreoffice", LeftoverMatch::None},
+      {L"Python 3.12 Tools", L"python", LeftoverMatch::None},
+      {L"GIMP 2.10", L"gimp", LeftoverMatch::None},
+      {L"Android Studio", L"android", LeftoverMatch::None},
+      // Another application's full name, even when it is a longer product of the same word.
+      {L"Pixelfox", L"pixelfox", LeftoverMatch::None},
+      {L"Pixelfox Studio", L"pixelfox studio", LeftoverMatch::Full},
+      // Nobody else names these.
+      {L"Android Studio", L"android studio", LeftoverMatch::Full},
+      {L"Quillnote Editor", L"quillnote", LeftoverMatch::Weak},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(matchLeftover(c.entry, leftoverTerms(c.name, L"", registered)), c.expected)
+        << "case " << (&c - cases);
   }
 }
 

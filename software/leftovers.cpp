@@ -5,10 +5,11 @@
 #include <shlobj.h>
 
 #include "core/lower_case.h"
-#include "scanners/path_text.h"
+#include "fs/path_text.h"
+#include "fs/win32_file_system.h"
 #include "scanners/path_walks.h"
-#include "scanners/win32_file_system.h"
 #include "software/leftover_match.h"
+#include "software/uninstall_entries.h"
 #include "win/known_folder.h"
 #include "win/text.h"
 
@@ -42,8 +43,9 @@ std::vector<std::wstring> leftoverRoots() {
 
 EncodableMap findLeftovers(ServiceState& state, fs::FileSystem& fileSystem,
                            const std::vector<std::wstring>& roots, const std::wstring& profile,
-                           const std::wstring& name, const std::wstring& publisher) {
-  const LeftoverTerms terms = leftoverTerms(name, publisher);
+                           const std::wstring& name, const std::wstring& publisher,
+                           const std::vector<std::wstring>& registeredNames) {
+  const LeftoverTerms terms = leftoverTerms(name, publisher, registeredNames);
   EncodableList items;
   for (const auto& root : roots) {
     const auto listing = fileSystem.openFolder(root);
@@ -67,7 +69,7 @@ EncodableMap findLeftovers(ServiceState& state, fs::FileSystem& fileSystem,
 EncodableMap appLeftovers(ServiceState& state, const std::string& name,
                           const std::string& publisher) {
   return findLeftovers(state, fs::systemFileSystem(), leftoverRoots(), win::homeFolder(),
-                       win::toUtf16(name), win::toUtf16(publisher));
+                       win::toUtf16(name), win::toUtf16(publisher), registeredDisplayNames());
 }
 
 }  // namespace tidvale::software

@@ -6,11 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwctype>
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "core/lower_case.h"
 #include "software/test_support.h"
+#include "software/uninstall_places.h"
 #include "win/known_folder.h"
 
 namespace tidvale::software {
@@ -18,6 +22,7 @@ namespace {
 
 using testing::field;
 using testing::TestFile;
+using testing::TestKey;
 using testing::uniqueName;
 
 // A folder the test makes (it must not exist yet) and removes at the end, once emptied.
@@ -100,6 +105,121 @@ TEST(AppLeftovers, MatchesInEveryRootWithSizesAndProfileRelativeNames) {
   EXPECT_EQ(leftoversOf(word + L" Studio", word + L" Inc"), std::vector<Found>{expected[0]});
   EXPECT_EQ(leftoversOf(word, L"").size(), 3u);
   EXPECT_TRUE(leftoversOf(L"", L"").empty());
+}
+
+// An Uninstall entry carrying only a display name: any entry names its application's folders.
+struct Registered {
+  Registered(const std::wstring& displayName, HKEY hive = HKEY_CURRENT_USER, REGSAM view = 0)
+      : key(hive, uninstallEntryPath(uniqueName(L"TidvaleLeftoverKey")), view) {
+    key.set(L"DisplayName", displayName);
+  }
+  TestKey key;
+};
+
+// A folder made for one case when it is missing; one of Windows' own or an earlier test's stays.
+std::unique_ptr<TestFolder> folderIfMissing(const std::wstring& path) {
+  if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return nullptr;
+  return std::make_unique<TestFolder>(path);
+}
+
+TEST(AppLeftovers, OffersNoFolderThatAnotherApplicationOrNoApplicationOwns) {
+  const std::wstring roaming = win::knownFolderPath(FOLDERID_RoamingAppData);
+  const std::wstring local = win::knownFolderPath(FOLDERID_LocalAppData);
+  enum Root { Roaming, Local };
+  struct Folder {
+    Root root;
+    std::wstring name;  // "%" stands for the case's unique word
+    bool offered;
+    bool weak;
+  };
+  struct Case {
+    const char* what;
+    std::wstring name;
+    std::wstring publisher;
+    std::vector<std::wstring> others;  // display names registered beside the asked one
+    int registeredTwice;               // the asked name registered this many times as well
+    std::vector<Folder> folders;
+  };
+  const Case cases[] = {
+      {"a product family's shared folder",
+       L"% 7.6 Help Pack (English)",
+       L"The Document Foundation",
+       {L"% 7.6.4.1"},
+       1,
+       {{Roaming, L"%", false, false},
+        {Local, L"%", false, false},
+        {Roaming, L"% 7.6 Help Pack (English)", true, false}}},
+      {"another version's full name",
+       L"% 2.10",
+       L"",
+       {L"% 3.0", L"%"},
+       0,
+       {{Roaming, L"%", false, false}}},
+      {"punctuation after the publisher's word",
+       L"% Update Helper",
+       L"%, Inc.",
+       {},
+       0,
+       {{Local, L"%", false, false}}},
+      {"a leading The before the publisher's word",
+       L"% Desktop",
+       L"The % Team",
+       {},
+       0,
+       {{Local, L"%", false, false}}},
+      {"a one-word name with its own folder, installed for the machine and the user",
+       L"%",
+       L"",
+       {},
+       2,
+       {{Roaming, L"%", true, false}, {Local, L"%", true, false}}},
+      {"a studio by another publisher",
+       L"% Studio",
+       L"Brightline",
+       {},
+       1,
+       {{Local, L"%", true, true}, {Roaming, L"% Studio", true, false}}},
+      {"an ignored first word",
+       L"Mozilla %",
+       L"",
+       {},
+       0,
+       {{Roaming, L"Mozilla", false, false}, {Roaming, L"Mozilla %", true, false}}},
+      {"generic one-word names", L"Tools", L"", {}, 0, {{Roaming, L"Tools", false, false}}},
+      {"generic one-word names", L"Update", L"", {}, 0, {{Local, L"Update", false, false}}},
+      {"Windows' own folder", L"Templates", L"", {}, 0, {{Roaming, L"Templates", false, false}}},
+  };
+  for (const auto& c : cases) {
+    const std::wstring word = uniqueName(L"Quillnote");
+    const auto withWord = [&word](std::wstring text) {
+      const size_t at = text.find(L'%');
+      return at == std::wstring::npos ? text : text.replace(at, 1, word);
+    };
+    std::vector<std::unique_ptr<Registered>> registered;
+    for (const auto& other : c.others)
+      registered.push_back(std::make_unique<Registered>(withWord(other)));
+    if (c.registeredTwice > 0) {
+      registered.push_back(std::make_unique<Registered>(withWord(c.name)));
+    }
+    if (c.registeredTwice > 1) {
+      registered.push_back(std::make_unique<Registered>(toLowerUnits(withWord(c.name)),
+                                                        HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY));
+    }
+    std::vector<std::unique_ptr<TestFolder>> folders;
+    std::vector<std::pair<std::string, bool>> expected;
+    for (const auto& f : c.folders) {
+      const std::wstring path = (f.root == Roaming ? roaming : local) + L"\\" + withWord(f.name);
+      folders.push_back(folderIfMissing(path));
+      if (f.offered) expected.emplace_back(win::toUtf8(path), f.weak);
+    }
+    std::vector<std::pair<std::string, bool>> found;
+    for (const auto& item : leftoversOf(withWord(c.name), withWord(c.publisher))) {
+      found.emplace_back(item.path, item.weak);
+    }
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(found, expected) << c.what;
+  }
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "core/lower_case.h"
-#include "scanners/path_text.h"
-#include "scanners/win32_file_system.h"
+#include "fs/path_text.h"
+#include "fs/win32_file_system.h"
 #include "software/startup_sources.h"
 #include "win/known_folder.h"
 #include "win/text.h"

@@ -105,9 +105,13 @@ class TestKey {
 // A file the test creates (it must not exist yet) and removes at the end if still there.
 class TestFile {
  public:
-  explicit TestFile(std::wstring path, size_t bytes = 1) : path_(std::move(path)) {
+  explicit TestFile(std::wstring path, size_t bytes = 1)
+      : TestFile(std::move(path), std::string(bytes, 'z')) {}
+  TestFile(std::wstring path, const std::vector<uint8_t>& bytes)
+      : TestFile(std::move(path), std::string(bytes.begin(), bytes.end())) {}
+  TestFile(std::wstring path, const std::string& content) : path_(std::move(path)) {
     EXPECT_FALSE(exists()) << "exists already";
-    std::ofstream(std::filesystem::path(path_), std::ios::binary) << std::string(bytes, 'z');
+    std::ofstream(std::filesystem::path(path_), std::ios::binary) << content;
     EXPECT_TRUE(exists()) << "not created";
   }
   TestFile(const TestFile&) = delete;

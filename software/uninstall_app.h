@@ -19,7 +19,10 @@ struct UninstallRequest {
 };
 
 // {"ok", ["error",] "freed", "failed", ["inTrash", "inTrashBytes"]}: leftovers are deleted only
-// when no uninstaller was asked for or it started and its registration is gone.
+// when no uninstaller was asked for or it started and its registration is gone. When another
+// entry still carries the display name of `regKey`, the uninstall stands but every leftover is
+// kept and listed under "failed". A `regKey` holding U+0000 is refused like an uninstaller that
+// cannot be launched.
 EncodableMap uninstallApp(ServiceState& state, const UninstallRequest& request);
 
 }  // namespace tidvale::software

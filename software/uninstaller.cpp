@@ -25,7 +25,24 @@ bool isMsiInstallSwitch(const std::string& command, size_t i) {
   return switchMark && afterSpace && installLetter && switchEnds;
 }
 
-bool startProcessAndWait(const std::wstring& command) {
+enum class StartOutcome { Started, ProgramMissing, OtherFailure };
+
+// Errors that say the command's program is not there. The interpreter would then run the rest
+// of the line on its own ("gone.exe & anything"), with no uninstaller behind it.
+bool meansProgramMissing(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_BAD_NETPATH:
+      return true;
+    default:
+      return false;
+  }
+}
+
+StartOutcome startProcessAndWait(const std::wstring& command) {
   std::vector<wchar_t> commandLine(command.begin(), command.end());
   commandLine.push_back(L'\0');
   STARTUPINFOW startup = {};
@@ -33,12 +50,13 @@ bool startProcessAndWait(const std::wstring& command) {
   PROCESS_INFORMATION info = {};
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
-    return false;
+    return meansProgramMissing(::GetLastError()) ? StartOutcome::ProgramMissing
+                                                 : StartOutcome::OtherFailure;
   }
   const win::UniqueHandle process(info.hProcess);
   const win::UniqueHandle thread(info.hThread);
   ::WaitForSingleObject(process.get(), kUninstallerWaitMs);
-  return true;
+  return StartOutcome::Started;
 }
 
 bool startThroughInterpreter(const std::wstring& command) {
@@ -69,7 +87,12 @@ std::string rewriteMsiCommand(const std::string& command) {
 EncodableMap launchUninstaller(const std::string& command) {
   // A command holding U+0000 would run as the text before it, another command: nothing starts.
   const std::optional<std::wstring> wide = win::pathFromUtf8(command);
-  const bool ok = wide && (startProcessAndWait(*wide) || startThroughInterpreter(*wide));
+  bool ok = false;
+  if (wide) {
+    const StartOutcome outcome = startProcessAndWait(*wide);
+    ok = outcome == StartOutcome::Started ||
+         (outcome == StartOutcome::OtherFailure && startThroughInterpreter(*wide));
+  }
   return EncodableMap{
       {EncodableValue("ok"), EncodableValue(ok)},
       {EncodableValue("error"), EncodableValue(std::string(ok ? "" : kLaunchFailedError))}};

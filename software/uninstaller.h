@@ -21,8 +21,9 @@ inline constexpr char kStillInstalledError[] = "still_installed";
 // a space or the end) gets the uninstall switch /X instead; every other command is unchanged.
 std::string rewriteMsiCommand(const std::string& command);
 
-// Runs `command` and waits up to ten minutes for it; a command that cannot be started as a
-// program is handed to cmd.exe /c, without a wait. {"ok", "error"}.
+// Runs `command` and waits up to ten minutes for it. A command whose program is missing (not
+// found, or a name no file can have) fails; one that cannot be started for another reason is
+// handed to cmd.exe /c, without a wait. {"ok", "error"}.
 EncodableMap launchUninstaller(const std::string& command);
 
 // Whether the Uninstall subkey `regKey` still exists in the machine's 64-bit or 32-bit view or

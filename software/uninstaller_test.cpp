@@ -4,12 +4,14 @@
 
 #include <thread>
 
+#include "shell/test_temp_folder.h"
 #include "software/installed_apps.h"
 #include "software/test_support.h"
 
 namespace tidvale::software {
 namespace {
 
+using testing::TestFile;
 using testing::TestKey;
 using testing::uniqueName;
 
@@ -43,33 +45,53 @@ TEST(IsStillInstalled, LooksInBothMachineViewsAndTheUser) {
   EXPECT_FALSE(isStillInstalled(""));
 }
 
-TEST(LaunchUninstaller, WaitsForProgramsAndHandsOtherCommandsToCmd) {
-  for (const char* prefix : {"", "if 1==1 "}) {  // "if" is no program: only cmd.exe runs it
-    const std::wstring name = uniqueName(L"TidvaleUninstall");
-    TestKey entry(HKEY_CURRENT_USER, uninstallEntryPath(name), 0, TestKey::Own, true);
-    const std::string command = prefix + std::string("reg.exe delete \"HKCU\\") +
-                                win::toUtf8(uninstallEntryPath(name)) + "\" /f";
-    EXPECT_EQ(launchUninstaller(command),
-              (EncodableMap{{EncodableValue("ok"), EncodableValue(true)},
-                            {EncodableValue("error"), EncodableValue("")}}));
+// An Uninstall entry of the user's, and the command that deletes it as an uninstaller would.
+struct EntryToDelete {
+  std::wstring name = uniqueName(L"TidvaleUninstall");
+  TestKey key{HKEY_CURRENT_USER, uninstallEntryPath(name), 0, TestKey::Own, true};
+  std::string command() const {
+    return "reg.exe delete \"HKCU\\" + win::toUtf8(uninstallEntryPath(name)) + "\" /f";
+  }
+  bool registered() const { return isStillInstalled(win::toUtf8(name)); }
+};
+
+const EncodableMap kLaunched = {{EncodableValue("ok"), EncodableValue(true)},
+                                {EncodableValue("error"), EncodableValue("")}};
+const EncodableMap kNotLaunched = {{EncodableValue("ok"), EncodableValue(false)},
+                                   {EncodableValue("error"), EncodableValue(kLaunchFailedError)}};
+
+TEST(LaunchUninstaller, WaitsForProgramsAndHandsOtherFailuresToCmd) {
+  // A file that is there but is no program fails for another reason than a missing program:
+  // the interpreter gets the whole line, and the part after "&" runs.
+  shell::testing::TestTempFolder folder;
+  TestFile notAProgram(folder.child(L"notaprogram.exe"), 24);
+  for (const std::string& prefix : {std::string(), win::toUtf8(notAProgram.path()) + " & "}) {
+    EntryToDelete entry;
+    EXPECT_EQ(launchUninstaller(prefix + entry.command()), kLaunched);
     // A started program is waited for; through cmd.exe only the polling waits.
-    if (*prefix == '\0') {
-      EXPECT_FALSE(isStillInstalled(win::toUtf8(name)));
+    if (prefix.empty()) {
+      EXPECT_FALSE(entry.registered());
     }
     ServiceState state;
-    EXPECT_FALSE(waitUntilUninstalled(state, win::toUtf8(name))) << prefix;
+    EXPECT_FALSE(waitUntilUninstalled(state, win::toUtf8(entry.name))) << prefix;
+  }
+}
+
+// Not found, and names that no file can have: no interpreter runs the rest of the line.
+TEST(LaunchUninstaller, AMissingProgramIsNotHandedToCmd) {
+  for (const char* program : {"C:\\gone\\unins000.exe", "\"C:\\gone\\unins000.exe\"",
+                              "\"C:\\gone\\un<ins>.exe\"", "if 1==1"}) {
+    EntryToDelete entry;
+    EXPECT_EQ(launchUninstaller(program + std::string(" & ") + entry.command()), kNotLaunched);
+    ::Sleep(1000);  // an interpreter, had one started, is not waited for
+    EXPECT_TRUE(entry.registered()) << program;
   }
 }
 
 TEST(LaunchUninstaller, ACommandHoldingNulStartsNothing) {
-  const std::wstring name = uniqueName(L"TidvaleUninstall");
-  TestKey entry(HKEY_CURRENT_USER, uninstallEntryPath(name), 0, TestKey::Own, true);
-  const std::string command =
-      "reg.exe delete \"HKCU\\" + win::toUtf8(uninstallEntryPath(name)) + "\" /f";
-  EXPECT_EQ(launchUninstaller(command + '\0' + " /va"),
-            (EncodableMap{{EncodableValue("ok"), EncodableValue(false)},
-                          {EncodableValue("error"), EncodableValue(kLaunchFailedError)}}));
-  EXPECT_TRUE(isStillInstalled(win::toUtf8(name)));
+  EntryToDelete entry;
+  EXPECT_EQ(launchUninstaller(entry.command() + '\0' + " /va"), kNotLaunched);
+  EXPECT_TRUE(entry.registered());
 }
 
 TEST(WaitUntilUninstalled, CancelEndsThePollingWhileStillRegistered) {

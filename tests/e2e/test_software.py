@@ -5,7 +5,9 @@ from __future__ import annotations
 
 import base64
 import os
+import struct
 import subprocess
+import time
 
 import pytest
 
@@ -166,3 +168,115 @@ def test_app_leftovers_shape_weak_match_and_links(program, prefix_files):
     assert linked["weak"] is False and linked["size"] == 0
     assert (canary / "big.bin").exists()
     assert program.call("appLeftovers", {}).reply == {"items": []}
+
+
+def ico(images: list[tuple[int, bytes]], offset: int | None = None) -> bytes:
+    """An icon file of square images (side, image bytes); `offset` overrides the first entry's."""
+    out = struct.pack("<HHH", 0, 1, len(images))
+    at = 6 + 16 * len(images)
+    for i, (side, image) in enumerate(images):
+        where = offset if (i == 0 and offset is not None) else at
+        out += struct.pack("<BBBBHHII", side % 256, side % 256, 0, 0, 1, 32, len(image), where)
+        at += len(image)
+    return out + b"".join(image for _, image in images)
+
+
+def bitmap(side: int) -> bytes:
+    """A 32-bit icon bitmap: header (height doubled for the mask), colour rows, mask rows."""
+    header = struct.pack("<IiiHHIIiiII", 40, side, 2 * side, 1, 32, 0, 0, 0, 0, 0, 0)
+    return header + b"\xc0" * (side * side * 4) + b"\x00" * (((side + 31) // 32 * 4) * side)
+
+
+def png_header(width: int, height: int) -> bytes:
+    return (PNG_SIGNATURE + struct.pack(">I", 13) + b"IHDR" + struct.pack(">II", width, height)
+            + bytes([8, 6, 0, 0, 0]) + bytes(4) + struct.pack(">I", 0) + b"IEND" + bytes(4))
+
+
+def test_list_apps_survives_hostile_icons_and_measures_only_local_folders(
+        program, uninstall_entry, prefix_files, temp_dir):
+    folder, win_folder = prefix_files.folder(temp_dir)
+    files = {
+        # One image claimed at offset 0x7FFFFFF0 of a 62-byte file: the system reader crashed.
+        "past-end.ico": ico([(1, struct.pack("<IiiHH", 40, 1, 2, 1, 32) + bytes(24))],
+                            offset=0x7FFFFFF0),
+        "huge-png.ico": ico([(256, png_header(16000, 16000))]),
+        "no-entries.ico": ico([]),
+        "good.ico": ico([(32, bitmap(32))]),
+    }
+    for name, data in files.items():
+        (folder / name).write_bytes(data)
+        prefix_files.created.append(folder / name)
+    assert len(files["past-end.ico"]) == 62
+    cases = {
+        "past-end.ico": False, "huge-png.ico": False, "no-entries.ico": False, "good.ico": True,
+        r"\\nosuchserver\share\app.ico": False,
+    }
+    names = {}
+    for icon, expected in cases.items():
+        name = support.unique_name("Tidvale E2E Icon")
+        where = icon if icon.startswith("\\") else win_folder + "\\" + icon
+        uninstall_entry({"DisplayName": ("REG_SZ", name),
+                         "UninstallString": ("REG_SZ", "C:\\nowhere\\uninstall.exe"),
+                         "DisplayIcon": ("REG_SZ", where)})
+        names[name] = expected
+    relative = support.unique_name("Tidvale E2E Relative")
+    uninstall_entry({"DisplayName": ("REG_SZ", relative),
+                     "UninstallString": ("REG_SZ", "C:\\nowhere\\uninstall.exe"),
+                     "InstallLocation": ("REG_SZ", "..\\..")})
+
+    result = program.call("listApps")
+    apps = {a["name"]: a for a in result.reply["apps"]}
+    for name, expected in names.items():
+        icon = apps[name]["icon"]
+        assert (icon != "" and base64.b64decode(icon).startswith(PNG_SIGNATURE)) == expected, name
+    assert apps[relative]["size"] == 0 and apps[relative]["path"] == "..\\.."
+
+
+def test_uninstall_app_with_a_missing_uninstaller_runs_nothing_and_keeps_leftovers(
+        program, prefix_files, temp_dir):
+    folder, win_folder = prefix_files.folder(temp_dir)
+    prefix_files.file(folder / "left.bin", 100)
+    planted = folder / "pwned.txt"
+    for command in [r'"C:\gone\unins000.exe"',
+                    rf'"C:\gone\unins000.exe" & echo x> {win_folder}\pwned.txt']:
+        result = program.call("uninstallApp", {"command": command, "paths": [win_folder]})
+        assert result.reply == {"ok": False, "error": "Could not launch the uninstaller",
+                                "freed": 0, "failed": []}, command
+    refused = program.call("uninstallApp", {"command": "cmd.exe /c exit", "regKey": "a\0b",
+                                            "paths": [win_folder]})
+    assert refused.reply == {"ok": False, "error": "Could not launch the uninstaller",
+                             "freed": 0, "failed": []}
+    time.sleep(1.5)  # an interpreter, had one been started, would not be waited for
+    assert (folder / "left.bin").exists() and not planted.exists()
+
+
+def test_uninstall_app_keeps_the_data_of_a_second_installation(program, uninstall_entry,
+                                                               prefix_files, temp_dir):
+    name = support.unique_name("Tidvale E2E Twice")
+    bundle, key = uninstall_entry({"DisplayName": ("REG_SZ", name)})
+    uninstall_entry({"DisplayName": ("REG_SZ", name.upper())})
+    folder, win_folder = prefix_files.folder(temp_dir)
+    prefix_files.file(folder / "left.bin", 100)
+    result = program.call("uninstallApp", {"command": f'reg.exe delete "{key}" /f',
+                                           "regKey": bundle, "paths": [win_folder]})
+    assert result.reply == {"ok": True, "error": "", "freed": 0, "failed": [win_folder],
+                            "inTrash": [], "inTrashBytes": 0}
+    assert (folder / "left.bin").exists() and not reg_exists(key)
+
+
+def test_app_leftovers_never_offer_a_folder_another_application_names(
+        program, uninstall_entry, prefix_files):
+    appdata = support.windows_env("APPDATA")
+    word = support.unique_name("Quillnote")
+    prefix_files.folder(appdata, word)
+    prefix_files.folder(appdata, f"{word} Help Pack")
+    # The publisher's word without its punctuation guards the vendor's folder.
+    offered = program.call("appLeftovers", {"name": f"{word} Helper",
+                                            "publisher": f"{word}, Inc."}).reply["items"]
+    assert offered == []
+    assert len(program.call("appLeftovers", {"name": f"{word} Helper"}).reply["items"]) == 1
+    # Another registered application names the family's folder.
+    uninstall_entry({"DisplayName": ("REG_SZ", f"{word} 7.6.4.1")})
+    offered = program.call("appLeftovers", {"name": f"{word} Help Pack"}).reply["items"]
+    assert [i["path"].lower() for i in offered] == [f"{appdata}\\{word} help pack".lower()]
+    assert [i["weak"] for i in offered] == [False]
