@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "fs/extended_path.h"
 #include "fs/path_text.h"
 
 namespace tidvale::fs {
@@ -20,6 +21,30 @@ size_t withSeparator(std::wstring& path) {
 }
 
 }  // namespace
+
+std::optional<wchar_t> driveLetterOf(std::wstring_view path) {
+  if (path.starts_with(kExtendedPrefix)) path.remove_prefix(kExtendedPrefix.size());
+  if (path.size() < 3 || path[1] != L':' || !isSeparator(path[2])) return std::nullopt;
+  const wchar_t letter = path[0];
+  if (!((letter >= L'A' && letter <= L'Z') || (letter >= L'a' && letter <= L'z'))) {
+    return std::nullopt;
+  }
+  return letter;
+}
+
+bool isVolumeRoot(std::wstring_view path) {
+  if (!driveLetterOf(path)) return false;
+  if (path.starts_with(kExtendedPrefix)) path.remove_prefix(kExtendedPrefix.size());
+  for (const wchar_t unit : path.substr(2)) {
+    if (!isSeparator(unit)) return false;
+  }
+  return true;
+}
+
+EntryKind classifyPath(std::wstring_view path, uint32_t attributes, uint32_t reparseTag) {
+  if ((attributes & kAttributeDirectory) != 0 && isVolumeRoot(path)) return EntryKind::Folder;
+  return classifyEntry(attributes, reparseTag);
+}
 
 WalkOutcome walkTree(FileSystem& fileSystem, const std::wstring& root,
                      const std::atomic<bool>& cancel, const WalkVisitor& visit) {

@@ -6,7 +6,9 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "fs/file_system.h"
 
@@ -26,6 +28,19 @@ enum class WalkOutcome {
   Finished,
   Cancelled,  // the flag was seen set before an entry; that entry and the rest were not visited
 };
+
+// The drive letter of "X:\..." or "\\?\X:\..."; nothing for any other form (UNC, relative).
+std::optional<wchar_t> driveLetterOf(std::wstring_view path);
+
+// Whether `path` names a drive's root ("X:\", "\\?\X:\", any trailing separators). "X:" alone
+// names the drive's current folder, not its root.
+bool isVolumeRoot(std::wstring_view path);
+
+// How a walk treats the entry at `path` itself, from its own attributes: as classifyEntry, except
+// that a volume's root is always the plain folder it is on Windows. Wine shows a drive whose
+// folder is a Linux mount point (a FUSE-mounted volume, say) as a reparse point with tag 0; taken
+// as a link, its whole drive would measure 0.
+EntryKind classifyPath(std::wstring_view path, uint32_t attributes, uint32_t reparseTag);
 
 // Visits every entry below `root` depth first, each folder's entries before its siblings' rest.
 // The root itself is not visited. `cancel` is read before every entry. Runs on the caller's

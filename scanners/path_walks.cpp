@@ -28,7 +28,7 @@ int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
   const fs::FileStatus status = fileSystem.status(path, /*followLinks=*/false);
   if (!status.exists()) return 0;
 
-  switch (fs::classifyEntry(status.attributes, status.reparseTag)) {
+  switch (fs::classifyPath(path, status.attributes, status.reparseTag)) {
     case fs::EntryKind::Symlink:
     case fs::EntryKind::Junction:
     case fs::EntryKind::OtherLink:

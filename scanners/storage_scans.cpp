@@ -5,6 +5,7 @@
 #include "scanners/duplicate_finder.h"
 #include "scanners/file_content_win.h"
 #include "scanners/large_file_scanner.h"
+#include "scanners/scan_engine.h"
 #include "scanners/task_pool.h"
 #include "win/text.h"
 
@@ -18,21 +19,25 @@ std::string utf8(std::wstring_view text) {
 }  // namespace
 
 EncodableMap scanLargeFiles(ServiceState& state, const std::string& root, int64_t minSize) {
-  return runLargeFileScan(state, fs::systemFileSystem(), win::pathFromUtf8(root).value_or(L""),
-                          minSize, utf8);
+  const std::wstring rootPath = win::pathFromUtf8(root).value_or(L"");
+  const ScanFileSystem files = scanFileSystemFor(state, rootPath);
+  return runLargeFileScan(state, files.get(), rootPath, minSize, utf8);
 }
 
 EncodableMap scanDuplicates(ServiceState& state, const std::string& root, int64_t minSize,
                             size_t workers) {
-  const DuplicateScanEnvironment environment{fs::systemFileSystem(), makeWin32ContentReader,
+  const std::wstring rootPath = win::pathFromUtf8(root).value_or(L"");
+  const ScanFileSystem files = scanFileSystemFor(state, rootPath);
+  const DuplicateScanEnvironment environment{files.get(), makeWin32ContentReader,
                                              workers ? workers : defaultWorkerCount(), utf8};
-  return runDuplicateScan(state, environment, win::pathFromUtf8(root).value_or(L""), minSize);
+  return runDuplicateScan(state, environment, rootPath, minSize);
 }
 
 EncodableMap analyzeDisk(ServiceState& state, const std::string& path, int64_t depth) {
+  const std::wstring rootPath = win::pathFromUtf8(path).value_or(L"");
+  const ScanFileSystem files = scanFileSystemFor(state, rootPath);
   // The depth travels as a 32-bit count of levels.
-  return runDiskAnalysis(state, fs::systemFileSystem(), path, win::pathFromUtf8(path).value_or(L""),
-                         static_cast<int32_t>(depth), utf8);
+  return runDiskAnalysis(state, files.get(), path, rootPath, static_cast<int32_t>(depth), utf8);
 }
 
 }  // namespace tidvale

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # libFuzzer runs (targets built by the native preset): the codec's value, method-call and
-# response decoding, the headless engine's input lines and the Recycle Bin index parser. One
-# target at a time.
+# response decoding, the headless engine's input lines, the Recycle Bin index parser, the
+# icon-file check and the NTFS master-file-table reader. One target at a time.
 # Usage: scripts/fuzz.sh [SECONDS]       each target runs SECONDS (default 20): the test command
 #        scripts/fuzz.sh --long MINUTES  each target runs MINUTES, by hand
 # Fails on any crash, leak, timeout or sanitizer finding. Each target keeps its corpus, log and
@@ -44,3 +44,5 @@ run_fuzzer() {
 run_fuzzer channels/codec_fuzzer "$repo/channels/fuzz_seeds"
 run_fuzzer engine/engine_protocol_fuzzer "$repo/engine/fuzz_seeds"
 run_fuzzer removal/recycle_index_fuzzer "$repo/removal/fuzz_seeds"
+run_fuzzer software/icon_file_fuzzer "$repo/software/fuzz_seeds"
+run_fuzzer fs/mft/mft_fuzzer "$repo/fs/mft/fuzz_seeds"

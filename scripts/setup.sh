@@ -16,6 +16,8 @@ packages=(
   python3 python3-pytest      # client and end-to-end tests
   clang-format
   util-linux                  # flock
+  ntfs-3g fuse3               # real NTFS volumes (mkntfs, FUSE mount) for the table engine's tests
+  sleuthkit                   # fls and istat: an independent reader of those volumes
 )
 
 missing=()

@@ -1,0 +1,192 @@
+#include "fs/mft/mft_file_system.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <string_view>
+#include <vector>
+
+#include "fs/extended_path.h"
+#include "fs/path_text.h"
+
+namespace tidvale::fs::mft {
+namespace {
+
+bool sameUnits(std::u16string_view stored, std::wstring_view given) {
+  if (stored.size() != given.size()) return false;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    if (static_cast<wchar_t>(stored[i]) != given[i]) return false;
+  }
+  return true;
+}
+
+bool isDotComponent(std::wstring_view component) {
+  return component == L"." || component == L"..";
+}
+
+class MftListing final : public FolderListing {
+ public:
+  MftListing(MftFileSystem& fileSystem, std::wstring folder, std::vector<uint32_t> names)
+      : fileSystem_(fileSystem), folder_(std::move(folder)), names_(std::move(names)) {}
+
+  ListStep next(DirEntry& entry) override {
+    if (position_ == names_.size()) return ListStep::End;
+    const uint32_t nameIndex = names_[position_++];
+    const MftIndex& index = fileSystem_.index();
+    const MftName& name = index.name(nameIndex);
+    const MftRecord& record = index.record(name.record);
+    const std::u16string_view text = index.text(name);
+    entry.name.assign(text.begin(), text.end());
+    entry.attributes = record.attributes;
+    entry.reparseTag = (record.attributes & kAttributeReparsePoint) != 0 ? record.reparseTag : 0;
+    entry.size = record.size;
+    entry.lastWriteTime = record.lastWriteTime;
+    if (record.isFolder()) fileSystem_.noteListedFolder(folder_, nameIndex);
+    return ListStep::Entry;
+  }
+
+ private:
+  MftFileSystem& fileSystem_;
+  std::wstring folder_;
+  std::vector<uint32_t> names_;
+  size_t position_ = 0;
+};
+
+FileStatus statusOf(const MftRecord& record) {
+  FileStatus status{StatusOutcome::Found, record.attributes};
+  status.reparseTag = (record.attributes & kAttributeReparsePoint) != 0 ? record.reparseTag : 0;
+  status.size = record.size;
+  status.lastWriteTime = record.lastWriteTime;
+  return status;
+}
+
+}  // namespace
+
+MftFileSystem::MftFileSystem(std::shared_ptr<const MftIndex> index, std::wstring drive)
+    : index_(std::move(index)), drive_(std::move(drive)) {}
+
+std::unique_ptr<FolderListing> MftFileSystem::openFolder(const std::wstring& path) {
+  uint32_t number = 0;
+  if (const std::optional<uint32_t> hinted = hintedRecord(path)) {
+    number = *hinted;
+  } else if (resolve(path, number) != Lookup::Found) {
+    return nullptr;
+  }
+  const MftRecord& record = index_->record(number);
+  if (!record.isFolder() || isLink(classifyEntry(record.attributes, record.reparseTag))) {
+    return nullptr;
+  }
+  const std::span<const uint32_t> children = index_->children(number);
+  std::vector<uint32_t> names(children.begin(), children.end());
+  std::sort(names.begin(), names.end(), [this](uint32_t a, uint32_t b) {
+    return index_->collatesBefore(index_->text(index_->name(a)), index_->text(index_->name(b)));
+  });
+  return std::make_unique<MftListing>(*this, path, std::move(names));
+}
+
+FileStatus MftFileSystem::status(const std::wstring& path, bool followLinks) {
+  uint32_t number = 0;
+  if (resolve(path, number) != Lookup::Found) return FileStatus{StatusOutcome::NotFound};
+  const MftRecord& record = index_->record(number);
+  if (followLinks && isLink(classifyEntry(record.attributes, record.reparseTag))) {
+    return FileStatus{StatusOutcome::Failed};  // its target is another volume's business
+  }
+  return statusOf(record);
+}
+
+FsError MftFileSystem::removeFile(const std::wstring&) {
+  return FsError::AccessDenied;
+}
+FsError MftFileSystem::removeFolder(const std::wstring&) {
+  return FsError::AccessDenied;
+}
+FsError MftFileSystem::setAttributes(const std::wstring&, uint32_t) {
+  return FsError::AccessDenied;
+}
+Hold MftFileSystem::holdFolder(const std::wstring&) {
+  return Hold{HoldOutcome::Failed, nullptr, FsError::AccessDenied};
+}
+FsError MftFileSystem::removeEntry(const std::wstring&) {
+  return FsError::AccessDenied;
+}
+
+std::optional<uint32_t> MftFileSystem::recordOf(const std::wstring& path) {
+  uint32_t number = 0;
+  if (resolve(path, number) != Lookup::Found) return std::nullopt;
+  return number;
+}
+
+void MftFileSystem::noteListedFolder(const std::wstring& folder, uint32_t name) {
+  std::lock_guard<std::mutex> lock(hintLock_);
+  hintFolder_.assign(folder);
+  hintName_ = name;
+  hintSet_ = true;
+}
+
+std::optional<uint32_t> MftFileSystem::hintedRecord(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(hintLock_);
+  if (!hintSet_ || path.compare(0, hintFolder_.size(), hintFolder_) != 0) return std::nullopt;
+  std::wstring_view rest = std::wstring_view(path).substr(hintFolder_.size());
+  if (!hintFolder_.empty() && !isSeparator(hintFolder_.back())) {
+    if (rest.empty() || !isSeparator(rest.front())) return std::nullopt;
+    rest.remove_prefix(1);
+  }
+  const MftName& name = index_->name(hintName_);
+  if (!sameUnits(index_->text(name), rest)) return std::nullopt;
+  return name.record;
+}
+
+MftFileSystem::Lookup MftFileSystem::resolve(const std::wstring& path, uint32_t& record) {
+  std::wstring_view rest(path);
+  if (rest.starts_with(kExtendedPrefix)) rest.remove_prefix(kExtendedPrefix.size());
+  if (rest.size() < drive_.size()) return Lookup::OffVolume;
+  for (size_t i = 0; i < drive_.size(); ++i) {
+    if (std::towupper(static_cast<wint_t>(rest[i])) !=
+        std::towupper(static_cast<wint_t>(drive_[i]))) {
+      return Lookup::OffVolume;
+    }
+  }
+  rest.remove_prefix(drive_.size());
+  // "N:" alone or "N:name" names the drive's current folder, not its root.
+  if (rest.empty() || !isSeparator(rest.front())) return Lookup::OffVolume;
+
+  record = kRootRecord;
+  while (!rest.empty()) {
+    while (!rest.empty() && isSeparator(rest.front())) rest.remove_prefix(1);
+    if (rest.empty()) break;
+    const size_t end = std::min(rest.find_first_of(L"\\/"), rest.size());
+    const std::wstring_view component = rest.substr(0, end);
+    rest.remove_prefix(end);
+    const MftRecord& folder = index_->record(record);
+    if (isDotComponent(component) || !folder.isFolder() ||
+        isLink(classifyEntry(folder.attributes, folder.reparseTag))) {
+      return Lookup::NotFound;
+    }
+    const std::optional<uint32_t> child = childNamed(record, component);
+    if (!child) return Lookup::NotFound;
+    record = *child;
+  }
+  return Lookup::Found;
+}
+
+std::optional<uint32_t> MftFileSystem::childNamed(uint32_t folder,
+                                                  std::wstring_view component) const {
+  // The exact name first: names that differ only in case can stand side by side.
+  std::optional<uint32_t> caseless;
+  for (const uint32_t nameIndex : index_->children(folder)) {
+    const MftName& name = index_->name(nameIndex);
+    const std::u16string_view text = index_->text(name);
+    if (sameUnits(text, component)) return name.record;
+    if (caseless || text.size() != component.size()) continue;
+    bool equal = true;
+    for (size_t i = 0; i < text.size() && equal; ++i) {
+      // Units beyond 16 bits (a 32-bit wchar_t) match nothing the volume stores.
+      const uint32_t unit = static_cast<uint32_t>(component[i]);
+      equal =
+          unit <= 0xFFFF && index_->upcase(text[i]) == index_->upcase(static_cast<char16_t>(unit));
+    }
+    if (equal) caseless = name.record;
+  }
+  return caseless;
+}
+
+}  // namespace tidvale::fs::mft
