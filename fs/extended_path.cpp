@@ -124,4 +124,12 @@ std::optional<std::wstring> extendedPath(std::wstring_view path,
   return extendedPath(joined, resolveCurrent);
 }
 
+std::wstring plainPath(std::wstring_view path) {
+  if (path.starts_with(kExtendedUncPrefix)) {
+    return L"\\\\" + std::wstring(path.substr(kExtendedUncPrefix.size()));
+  }
+  if (path.starts_with(kExtendedPrefix)) return std::wstring(path.substr(kExtendedPrefix.size()));
+  return std::wstring(path);
+}
+
 }  // namespace tidvale::fs

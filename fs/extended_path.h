@@ -53,4 +53,8 @@ using CurrentFolderResolver = std::function<std::optional<std::wstring>(std::wst
 std::optional<std::wstring> extendedPath(std::wstring_view path,
                                          const CurrentFolderResolver& resolveCurrent);
 
+// The plain Win32 form of an extended drive or UNC path ("\\?\C:\x" gives "C:\x",
+// "\\?\UNC\server\share\x" gives "\\server\share\x"); any other text as it is.
+std::wstring plainPath(std::wstring_view path);
+
 }  // namespace tidvale::fs

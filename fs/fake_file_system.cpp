@@ -64,7 +64,9 @@ struct FakeFileSystem::Node {
   uint32_t reparseTag = 0;
   int64_t size = 0;
   int64_t lastWriteTime = 0;
-  std::wstring target;  // links only
+  std::wstring target;   // links only
+  std::wstring aliasOf;  // aliases only: the folder this is another name for
+  uint64_t id = 0;       // the file id; an alias shows its folder's
   bool denied = false;
   bool inUse = false;
   std::optional<size_t> failAfter;
@@ -109,6 +111,7 @@ struct FakeFileSystem::Lookup {
 
 FakeFileSystem::FakeFileSystem() : root_(std::make_shared<Node>()) {
   root_->attributes = kAttributeDirectory;
+  root_->id = nextId_++;
 }
 
 FakeFileSystem::~FakeFileSystem() = default;
@@ -124,9 +127,9 @@ FakeFileSystem::Lookup FakeFileSystem::find(const std::wstring& path, bool follo
     Node* next = node->child(parts[i]);
     if (!next) return {StatusOutcome::NotFound, nullptr};
     const bool last = i + 1 == parts.size();
-    if (next->isLink() && (!last || followLast)) {
-      // Links on the way are always resolved; the last one only when asked.
-      std::wstring resolved = next->target;
+    if (!next->aliasOf.empty() || (next->isLink() && (!last || followLast))) {
+      // An alias is always gone through; a link on the way always, the last one when asked.
+      std::wstring resolved = next->aliasOf.empty() ? next->target : next->aliasOf;
       for (size_t j = i + 1; j < parts.size(); ++j) resolved = joinPath(resolved, parts[j]);
       return find(resolved, followLast, hops + 1);
     }
@@ -143,6 +146,7 @@ FakeFileSystem::Node& FakeFileSystem::create(const std::wstring& path, uint32_t 
       auto created = std::make_shared<Node>();
       created->name = part;
       created->attributes = kAttributeDirectory;
+      created->id = nextId_++;
       created->parent = node;
       next = created.get();
       node->children.push_back(std::move(created));
@@ -196,6 +200,27 @@ void FakeFileSystem::addReparsePoint(const std::wstring& path, uint32_t tag, boo
   node.size = size;
 }
 
+void FakeFileSystem::addAlias(const std::wstring& path, const std::wstring& target) {
+  std::lock_guard guard(lock_);
+  Node& node = create(path, kAttributeDirectory);
+  node.aliasOf = target;
+}
+
+FakeFileSystem::Node* FakeFileSystem::throughAliases(Node* node) {
+  if (!node || node->aliasOf.empty()) return node;
+  const Lookup found = find(node->aliasOf, /*followLast=*/false, 0);
+  return found.outcome == StatusOutcome::Found ? found.node : nullptr;
+}
+
+std::wstring FakeFileSystem::pathOf(const Node& node) const {
+  std::wstring path;
+  for (const Node* at = &node; at && at->parent; at = at->parent) {
+    path.insert(0, at->name);
+    path.insert(0, 1, L'\\');
+  }
+  return std::wstring(kExtendedPrefix.substr(0, kExtendedPrefix.size() - 1)) + path;
+}
+
 void FakeFileSystem::denyAccess(const std::wstring& folder) {
   std::lock_guard guard(lock_);
   if (Node* node = existing(folder)) node->denied = true;
@@ -235,6 +260,11 @@ void FakeFileSystem::replaceWithJunction(const std::wstring& path, const std::ws
 void FakeFileSystem::setListingHook(ListingHook hook) {
   std::lock_guard guard(lock_);
   hook_ = std::move(hook);
+}
+
+void FakeFileSystem::setLookupHook(LookupHook hook) {
+  std::lock_guard guard(lock_);
+  lookupHook_ = std::move(hook);
 }
 
 bool FakeFileSystem::exists(const std::wstring& path) {
@@ -325,9 +355,35 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
 
   Hold holdChild(const std::wstring& name) override {
     std::lock_guard guard(owner_.lock_);
-    Node* child = node_->child(name);
+    Node* child = owner_.throughAliases(node_->child(name));
     if (!child) return Hold{HoldOutcome::Missing};
     return owner_.hold(child->shared(), joinPath(path_, name));
+  }
+
+  // The fake keeps no access rights: passing is holding.
+  Hold passChild(const std::wstring& name) override { return holdChild(name); }
+
+  StatusOutcome lookup(const std::wstring& name, DirEntry& entry) override {
+    LookupHook hook;
+    StatusOutcome outcome = StatusOutcome::NotFound;
+    {
+      std::lock_guard guard(owner_.lock_);
+      hook = owner_.lookupHook_;
+      if (node_->denied) return StatusOutcome::Failed;
+      Node* child = node_->child(name);
+      if (Node* target = owner_.throughAliases(child)) {
+        entry = target->entry();
+        entry.name = child->name;
+        outcome = StatusOutcome::Found;
+      }
+    }
+    if (hook) hook(path_, name);
+    return outcome;
+  }
+
+  std::optional<FileId> identity() override {
+    std::lock_guard guard(owner_.lock_);
+    return FileId{1, node_->id, 0};
   }
 
   // The fake opens every entry as itself, so the listed attributes always agree.
@@ -377,6 +433,25 @@ Hold FakeFileSystem::holdFolder(const std::wstring& path) {
     return Hold{HoldOutcome::Failed, nullptr, FsError::Other};
   }
   return hold(found.node->shared(), path);
+}
+
+Hold FakeFileSystem::holdVolumeRoot(const std::wstring& root) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(root, /*followLast=*/false, 0);
+  if (found.outcome == StatusOutcome::NotFound) return Hold{HoldOutcome::Missing};
+  if (found.outcome != StatusOutcome::Found || !found.node->isFolder()) {
+    return Hold{HoldOutcome::Failed, nullptr, FsError::Other};
+  }
+  if (found.node->denied) return Hold{HoldOutcome::Failed, nullptr, FsError::AccessDenied};
+  return Hold{HoldOutcome::Held,
+              std::make_unique<HeldNode>(*this, found.node->shared(), std::wstring(root))};
+}
+
+std::optional<std::wstring> FakeFileSystem::finalPath(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Lookup found = find(path, /*followLast=*/true, 0);
+  if (found.outcome != StatusOutcome::Found) return std::nullopt;
+  return pathOf(*found.node);
 }
 
 FsError FakeFileSystem::removeEntry(const std::wstring& path) {

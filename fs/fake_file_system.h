@@ -37,6 +37,10 @@ class FakeFileSystem final : public FileSystem {
   void addJunction(const std::wstring& path, const std::wstring& target);
   // A reparse point with another tag (a cloud placeholder, say): a plain file or folder to walks.
   void addReparsePoint(const std::wstring& path, uint32_t tag, bool folder, int64_t size = 0);
+  // Another name for the existing folder `target`, with no reparse point to show for it: a second
+  // drive letter ("D:"), a share (UNC\server\share) or a folder mounted elsewhere. Every
+  // lookup goes through it as if it were the folder itself, and it has the folder's identity.
+  void addAlias(const std::wstring& path, const std::wstring& target);
 
   // The folder exists but cannot be opened for listing or removed.
   void denyAccess(const std::wstring& folder);
@@ -50,6 +54,10 @@ class FakeFileSystem final : public FileSystem {
   // out of the tree (a folder held for removal keeps it), and the junction takes its name.
   void replaceWithJunction(const std::wstring& path, const std::wstring& target);
   void setListingHook(ListingHook hook);
+  // Called after a held folder has answered a lookup of `name`, with the held folder's path, so a
+  // test can change the tree between resolving a path and acting on it.
+  using LookupHook = std::function<void(const std::wstring& folder, const std::wstring& name)>;
+  void setLookupHook(LookupHook hook);
 
   bool exists(const std::wstring& path);
   // Every path passed to openFolder, in call order, as given.
@@ -62,6 +70,8 @@ class FakeFileSystem final : public FileSystem {
   FsError setAttributes(const std::wstring& path, uint32_t attributes) override;
   Hold holdFolder(const std::wstring& path) override;
   FsError removeEntry(const std::wstring& path) override;
+  Hold holdVolumeRoot(const std::wstring& root) override;
+  std::optional<std::wstring> finalPath(const std::wstring& path) override;
 
  private:
   struct Node;
@@ -75,11 +85,15 @@ class FakeFileSystem final : public FileSystem {
   Lookup find(const std::wstring& path, bool followLast, int hops);
   Node& create(const std::wstring& path, uint32_t attributes);
   Node* existing(const std::wstring& path);
+  Node* throughAliases(Node* node);
+  std::wstring pathOf(const Node& node) const;
 
   std::mutex lock_;
   std::shared_ptr<Node> root_;
   std::vector<std::wstring> opened_;
   ListingHook hook_;
+  LookupHook lookupHook_;
+  uint64_t nextId_ = 1;
 };
 
 }  // namespace tidvale::fs

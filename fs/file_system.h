@@ -8,7 +8,9 @@
 // them, with "\" and an entry name appended by the walkers.
 
 #include <cstdint>
+#include <compare>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -84,6 +86,16 @@ enum class HoldOutcome {
   Failed,          // it exists but could not be opened (the error says why)
 };
 
+// Which object an open handle is: the volume's serial number and the file's 128-bit id. Every
+// name of one folder or file (another drive letter, a share, a short name, a hard link) opens
+// with the same identity.
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t low = 0;
+  uint64_t high = 0;
+  auto operator<=>(const FileId&) const = default;
+};
+
 class HeldFolder;
 
 struct Hold {
@@ -106,8 +118,12 @@ class HeldFolder {
   virtual ~HeldFolder() = default;
   // The folder's entries, as an open listing of this very folder. Null when it cannot be listed.
   virtual std::unique_ptr<FolderListing> list() = 0;
-  // Holds the entry `name` of this folder if it is a plain folder.
+  // Holds the entry `name` of this folder if it is a plain folder, to remove it.
   virtual Hold holdChild(const std::wstring& name) = 0;
+  // Holds the entry `name` of this folder if it is a plain folder, only to list it and to reach
+  // what lies below it: without the right to delete it, so that others can still list, open and
+  // delete it meanwhile.
+  virtual Hold passChild(const std::wstring& name) = 0;
   // Removes the entry `name` as itself: a file, a link of any kind (never what it leads to) or an
   // empty folder, clearing its read-only attribute first. NotFound when it is already gone.
   // `listedAttributes` are the entry's attributes as this folder's listing gave them: an entry
@@ -115,6 +131,12 @@ class HeldFolder {
   virtual FsError removeChild(const std::wstring& name, uint32_t listedAttributes) = 0;
   // Removes this folder once it is empty; it is gone when the object is destroyed.
   virtual FsError removeSelf() = 0;
+  // The entry `name` as this folder's listing shows it, asking for that one name only (letter
+  // case ignored; a short name finds its entry, which carries its long name). Found fills
+  // `entry`; NotFound when there is no such entry.
+  virtual StatusOutcome lookup(const std::wstring& name, DirEntry& entry) = 0;
+  // Which folder this is; nothing when it cannot be read.
+  virtual std::optional<FileId> identity() = 0;
 };
 
 // Any thread; implementations are safe to share between threads.
@@ -140,6 +162,14 @@ class FileSystem {
   // Removes the entry at `path` as itself, as HeldFolder::removeChild does (with the attributes
   // the path itself shows).
   virtual FsError removeEntry(const std::wstring& path) = 0;
+
+  // Holds the root folder of a volume or a share, in extended form ("\\?\C:\" or
+  // "\\?\UNC\server\share\"), to pass through it. A root is a plain folder whatever reparse
+  // attributes it shows (Wine shows a mount point's root as one).
+  virtual Hold holdVolumeRoot(const std::wstring& root) = 0;
+  // The extended path of what `path` leads to, every link followed, as the system names it;
+  // nothing when it cannot tell (the path is missing, say).
+  virtual std::optional<std::wstring> finalPath(const std::wstring& path) = 0;
 };
 
 // How walks and removals treat an entry, from its own attributes and reparse tag. Symbolic links

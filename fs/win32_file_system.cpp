@@ -193,6 +193,31 @@ class Win32FileSystem final : public FileSystem {
     const std::optional<std::wstring> target = win32Path(path);
     return target ? removeWin32Entry(*target) : FsError::NotFound;
   }
+
+  Hold holdVolumeRoot(const std::wstring& root) override {
+    const std::optional<std::wstring> target = win32Path(root);
+    return target ? holdWin32VolumeRoot(*target) : Hold{HoldOutcome::Missing};
+  }
+
+  std::optional<std::wstring> finalPath(const std::wstring& path) override {
+    const std::optional<std::wstring> target = win32Path(path);
+    if (!target) return std::nullopt;
+    win::UniqueFileHandle file(::CreateFileW(target->c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr));
+    if (!file) return std::nullopt;
+    std::wstring name(MAX_PATH, L'\0');
+    for (;;) {
+      const DWORD length = ::GetFinalPathNameByHandleW(
+          file.get(), name.data(), static_cast<DWORD>(name.size()), FILE_NAME_NORMALIZED);
+      if (length == 0) return std::nullopt;
+      if (length < name.size()) {
+        name.resize(length);
+        return name;
+      }
+      name.resize(length);  // the length needed, terminator included
+    }
+  }
 };
 
 }  // namespace

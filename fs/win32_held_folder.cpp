@@ -4,9 +4,19 @@
 #include <winternl.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <vector>
 
+#include "fs/win32_file_id.h"
 #include "win/unique_resource.h"
+
+// Declared by the driver kit's headers only.
+extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PVOID apcRoutine,
+                                               PVOID apcContext, PIO_STATUS_BLOCK io,
+                                               PVOID buffer, ULONG length, ULONG infoClass,
+                                               BOOLEAN returnSingleEntry, PUNICODE_STRING name,
+                                               BOOLEAN restartScan);
 
 namespace tidvale::fs {
 namespace {
@@ -18,6 +28,9 @@ constexpr ACCESS_MASK kHoldAccess =
 // Held without the right to delete it, when another process keeps that right from us: its entries
 // can still go, and only the folder itself stays.
 constexpr ACCESS_MASK kHoldWithoutDeleteAccess = kHoldAccess & ~DELETE;
+// A folder on the way to an entry, or one being measured: listed and gone through, nothing more,
+// so that anyone else may still list, change or delete it.
+constexpr ACCESS_MASK kPassAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 // An entry removed as itself: its attributes are read and cleared, then it is deleted.
 constexpr ACCESS_MASK kRemoveAccess =
     FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
@@ -33,6 +46,15 @@ constexpr DWORD kRemovedStepByStep =
 // Directory listings are read through the handle in blocks of this size.
 constexpr DWORD kListingBufferBytes = 64 * 1024;
 constexpr NTSTATUS kStatusDeletePending = static_cast<NTSTATUS>(0xC0000056);
+constexpr NTSTATUS kStatusNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
+constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr ULONG kFileIdBothDirectoryInformation = 37;
+// A handle that only lists, for asking after one name.
+constexpr ACCESS_MASK kLookupAccess = FILE_LIST_DIRECTORY | SYNCHRONIZE;
+constexpr ULONG kLookupOptions =
+    FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+// One entry with the longest name a component can have, and room to spare.
+constexpr size_t kOneEntryBufferBytes = 4096;
 
 FsError errorOfStatus(NTSTATUS status) {
   // A delete already pending (another removal got there first) means the entry is going away.
@@ -40,13 +62,25 @@ FsError errorOfStatus(NTSTATUS status) {
   return fsErrorOf(::RtlNtStatusToDosError(status));
 }
 
-// Opens `name` inside the folder `parent` without following a link at the name.
+UNICODE_STRING unicodeStringOf(const std::wstring& text) {
+  UNICODE_STRING unicode;
+  unicode.Buffer = const_cast<PWSTR>(text.c_str());
+  unicode.Length = static_cast<USHORT>(text.size() * sizeof(wchar_t));
+  unicode.MaximumLength = unicode.Length;
+  return unicode;
+}
+
+// Opens `name` inside the folder `parent` without following a link at the name; an empty name
+// opens `parent` again. Names are those a listing gave, exactly: a lookup that ignores case may
+// also trim a trailing dot (Wine's does).
 win::UniqueFileHandle openRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access,
                                    ULONG options, FsError& error) {
-  UNICODE_STRING objectName;
-  objectName.Buffer = const_cast<PWSTR>(name.c_str());
-  objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  objectName.MaximumLength = objectName.Length;
+  // A name the counted string cannot hold names nothing.
+  if (name.size() * sizeof(wchar_t) > UINT16_MAX) {
+    error = FsError::NotFound;
+    return win::UniqueFileHandle();
+  }
+  UNICODE_STRING objectName = unicodeStringOf(name);
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &objectName, 0, parent, nullptr);
   IO_STATUS_BLOCK io{};
@@ -133,6 +167,51 @@ FsError removeOpened(HANDLE handle, DWORD shownAttributes) {
   return error;
 }
 
+void fillEntry(const FILE_ID_BOTH_DIR_INFO& info, DirEntry& entry) {
+  entry.name.assign(info.FileName, info.FileNameLength / sizeof(wchar_t));
+  entry.attributes = info.FileAttributes;
+  // For a reparse point the listing carries its tag where extended attributes would be.
+  entry.reparseTag = (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info.EaSize : 0;
+  entry.size = (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                   ? 0
+                   : static_cast<int64_t>(info.EndOfFile.QuadPart);
+  entry.lastWriteTime = info.LastWriteTime.QuadPart;
+}
+
+bool sameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  return !a.empty() && a.size() == b.size() &&
+         ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// The entry `name` of the folder, as its listing shows it. A folder handle keeps the first name
+// it is asked for and ignores later ones, so each question gets a fresh handle of its own.
+StatusOutcome lookupIn(HANDLE folder, const std::wstring& name, DirEntry& entry) {
+  if (name.empty() || name.size() * sizeof(wchar_t) > UINT16_MAX) return StatusOutcome::NotFound;
+  FsError error = FsError::None;
+  const win::UniqueFileHandle listing =
+      openRelative(folder, L"", kLookupAccess, kLookupOptions, error);
+  if (!listing) return StatusOutcome::Failed;
+  alignas(FILE_ID_BOTH_DIR_INFO) std::byte buffer[kOneEntryBufferBytes];
+  UNICODE_STRING mask = unicodeStringOf(name);
+  IO_STATUS_BLOCK io{};
+  const NTSTATUS status =
+      ::NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &io, buffer, sizeof(buffer),
+                             kFileIdBothDirectoryInformation, TRUE, &mask, TRUE);
+  if (status == kStatusNoSuchFile || status == kStatusNoMoreFiles) return StatusOutcome::NotFound;
+  if (!NT_SUCCESS(status)) return StatusOutcome::Failed;
+  const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer);
+  fillEntry(info, entry);
+  // The entry must be the one asked for, by its name or its short name, letter case aside: a
+  // folder that matches more loosely (Wine drops a trailing dot when ignoring case) answers
+  // nothing that can be trusted.
+  const std::wstring_view shortName(info.ShortName, info.ShortNameLength / sizeof(wchar_t));
+  if (!sameNameIgnoringCase(entry.name, name) && !sameNameIgnoringCase(shortName, name)) {
+    return StatusOutcome::Failed;
+  }
+  return StatusOutcome::Found;
+}
+
 // Entries read through the folder's own handle, never through its path.
 class HandleListing final : public FolderListing {
  public:
@@ -142,7 +221,12 @@ class HandleListing final : public FolderListing {
     for (;;) {
       if (!current_) {
         if (done_) return ListStep::End;
-        if (!::GetFileInformationByHandleEx(folder_, FileIdBothDirectoryInfo, buffer_.data(),
+        // The first block restarts the handle's listing: the same folder may have been listed
+        // through it before (measured, then removed).
+        const FILE_INFO_BY_HANDLE_CLASS infoClass =
+            started_ ? FileIdBothDirectoryInfo : FileIdBothDirectoryRestartInfo;
+        started_ = true;
+        if (!::GetFileInformationByHandleEx(folder_, infoClass, buffer_.data(),
                                             kListingBufferBytes)) {
           done_ = true;
           return ::GetLastError() == ERROR_NO_MORE_FILES ? ListStep::End : ListStep::Error;
@@ -153,15 +237,7 @@ class HandleListing final : public FolderListing {
       current_ = info->NextEntryOffset != 0 ? current_ + info->NextEntryOffset : nullptr;
       const std::wstring_view name(info->FileName, info->FileNameLength / sizeof(wchar_t));
       if (name == L"." || name == L"..") continue;
-      entry.name.assign(name);
-      entry.attributes = info->FileAttributes;
-      // For a reparse point the listing carries its tag where extended attributes would be.
-      entry.reparseTag =
-          (info->FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? info->EaSize : 0;
-      entry.size = (info->FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                       ? 0
-                       : static_cast<int64_t>(info->EndOfFile.QuadPart);
-      entry.lastWriteTime = info->LastWriteTime.QuadPart;
+      fillEntry(*info, entry);
       return ListStep::Entry;
     }
   }
@@ -170,6 +246,7 @@ class HandleListing final : public FolderListing {
   HANDLE folder_;
   std::vector<std::byte> buffer_;
   const std::byte* current_ = nullptr;
+  bool started_ = false;
   bool done_ = false;
 };
 
@@ -191,6 +268,17 @@ class Win32HeldFolder final : public HeldFolder {
     });
   }
 
+  Hold passChild(const std::wstring& name) override {
+    FsError error = FsError::None;
+    win::UniqueFileHandle handle =
+        openRelative(handle_.get(), name, kPassAccess, kOpenOptions, error);
+    if (!handle) {
+      return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                  error};
+    }
+    return holdOpened(std::move(handle));
+  }
+
   FsError removeChild(const std::wstring& name, uint32_t listedAttributes) override {
     FsError error = FsError::None;
     if ((listedAttributes & kRemovedStepByStep) == 0) {
@@ -206,6 +294,12 @@ class Win32HeldFolder final : public HeldFolder {
 
   // Held only as a plain folder: nothing to compare.
   FsError removeSelf() override { return removeOpened(handle_.get(), 0); }
+
+  StatusOutcome lookup(const std::wstring& name, DirEntry& entry) override {
+    return lookupIn(handle_.get(), name, entry);
+  }
+
+  std::optional<FileId> identity() override { return fileIdOf(handle_.get()); }
 
  private:
   win::UniqueFileHandle handle_;
@@ -267,6 +361,21 @@ Hold holdWin32Folder(const std::wstring& extendedPath) {
     return Hold{HoldOutcome::NotPlainFolder};
   }
   return hold;
+}
+
+Hold holdWin32VolumeRoot(const std::wstring& extendedRoot) {
+  FsError error = FsError::None;
+  win::UniqueFileHandle handle = openPath(extendedRoot, kPassAccess, error);
+  if (!handle) {
+    return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                error};
+  }
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!readAttributes(handle.get(), info)) {
+    return Hold{HoldOutcome::Failed, nullptr, fsErrorOf(::GetLastError())};
+  }
+  if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return Hold{HoldOutcome::Missing};
+  return Hold{HoldOutcome::Held, std::make_unique<Win32HeldFolder>(std::move(handle))};
 }
 
 FsError removeWin32Entry(const std::wstring& extendedPath) {

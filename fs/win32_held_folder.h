@@ -9,6 +9,9 @@
 namespace tidvale::fs {
 
 Hold holdWin32Folder(const std::wstring& extendedPath);
+// Holds a volume's or share's root folder to pass through it; a root is never a link, whatever
+// it shows.
+Hold holdWin32VolumeRoot(const std::wstring& extendedRoot);
 FsError removeWin32Entry(const std::wstring& extendedPath);
 
 // The seam's error for a failed Win32 call's error code.

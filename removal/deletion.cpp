@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "core/progress.h"
+#include "core/saturating.h"
+#include "removal/shell_path.h"
 #include "removal/tree_remover.h"
 #include "scanners/path_walks.h"
 
@@ -14,13 +16,13 @@ constexpr char kTask[] = "delete";
 
 class Deletion {
  public:
-  Deletion(ServiceState& state, const DeletionEnvironment& environment)
-      : state_(state), env_(environment), fs_(environment.fileSystem) {}
+  explicit Deletion(const DeletionEnvironment& environment)
+      : env_(environment), resolver_(environment.fileSystem, environment.protectedIds) {}
 
   void emptyRecycleBins() {
     const EmptyBinsResult emptied = env_.recycleBin.emptyAll();
     if (emptied.succeeded) {
-      freed_ += emptied.bytesBefore;
+      freed_ = addSize(freed_, emptied.bytesBefore);
     } else {
       failed_.emplace_back(kRecycleBinPseudoPath);
     }
@@ -32,9 +34,18 @@ class Deletion {
       failed_.emplace_back(entry);
       return;
     }
-    const int64_t size = measurePath(fs_, *path, state_.cancelFlag);
-    if (toTrash && recycle(entry, *path, size)) return;
-    removePermanently(entry, *path, size);
+    fs::ResolvedEntry target = resolver_.resolve(*path);
+    if (target.outcome == fs::ResolveOutcome::Missing && reallyMissing(*path)) {
+      return;  // nothing there: removed, with nothing to credit
+    }
+    // A folder holding a protected one under a name no text check can tell is refused whole.
+    const std::optional<int64_t> size = target.found() ? sizeOf(target) : std::nullopt;
+    if (!size) {
+      failed_.emplace_back(entry);
+      return;
+    }
+    if (toTrash && recycle(entry, target, *size)) return;
+    removePermanently(entry, target, *size);
   }
 
   EncodableMap reply() const {
@@ -53,44 +64,78 @@ class Deletion {
   int64_t freed() const { return freed_; }
 
  private:
-  // False when the item must be removed permanently instead: the shell failed, was aborted, or
-  // left the path in place.
-  bool recycle(const std::string& entry, const std::wstring& path, int64_t size) {
-    const int64_t binBefore = env_.recycleBin.bytesOnDriveOf(path);
-    if (!env_.recycleBin.recycle(path) || stillThere(path)) return false;
-    const int64_t binAfter = env_.recycleBin.bytesOnDriveOf(path);
-    if (binAfter > binBefore && !env_.recycleBin.purge(path)) {
+  // A path the walk down found nothing at is missing only when a plain status of the path agrees:
+  // an answer the two readings differ on is never taken for a removal.
+  bool reallyMissing(const std::wstring& path) {
+    return env_.fileSystem.status(path, /*followLinks=*/false).outcome ==
+           fs::StatusOutcome::NotFound;
+  }
+
+  // False when the item must be removed permanently instead: the shell cannot be handed a path it
+  // reads as the resolver did, or it failed, was aborted, or left the entry in place.
+  bool recycle(const std::string& entry, const fs::ResolvedEntry& target, int64_t size) {
+    const std::optional<std::wstring> shellPath = shellReadablePath(target);
+    if (!shellPath) return false;
+    const int64_t binBefore = env_.recycleBin.bytesOnDriveOf(*shellPath);
+    if (!env_.recycleBin.recycle(*shellPath) || stillThere(target)) return false;
+    const int64_t binAfter = env_.recycleBin.bytesOnDriveOf(*shellPath);
+    if (binAfter > binBefore && !env_.recycleBin.purge(*shellPath, resolver_)) {
       inTrash_.push_back(entry);
-      inTrashBytes_ += size;
+      inTrashBytes_ = addSize(inTrashBytes_, size);
     } else {
       // The bin did not grow (the shell removed the item outright) or the purge freed it.
-      freed_ += size;
+      freed_ = addSize(freed_, size);
     }
     return true;
   }
 
-  // Read-only entries, the item itself included, are cleared as they are removed, through their
-  // own handles: never through a link. What remains after a partial removal is measured again and
-  // only what went is credited.
-  void removePermanently(const std::string& entry, const std::wstring& path, int64_t size) {
-    removeTree(fs_, path);
-    if (!stillThere(path)) {
-      freed_ += size;
+  // Removed through the folders the resolver holds: a folder with everything in it, anything
+  // else as itself. Read-only entries, the item itself included, are cleared through their own
+  // handles, never through a link. What remains after a partial removal is measured again,
+  // completely, and only what went is credited.
+  void removePermanently(const std::string& entry, fs::ResolvedEntry& target, int64_t size) {
+    if (target.folder) {
+      removeHeldTree(std::move(target.folder));
+    } else {
+      removeHeldEntry(*target.parent, target.listed);
+    }
+    if (!stillThere(target)) {
+      freed_ = addSize(freed_, size);
       return;
     }
-    const int64_t remaining = measurePath(fs_, path, state_.cancelFlag);
-    freed_ += std::max<int64_t>(0, size - remaining);
+    freed_ = addSize(freed_, std::max<int64_t>(0, size - remainingSize(target)));
     failed_.push_back(entry);
   }
 
-  // A status that cannot be read counts as absent.
-  bool stillThere(const std::wstring& path) {
-    return fs_.status(path, /*followLinks=*/false).exists();
+  // The bytes of the resolved entry, measured through what the resolver holds: a folder's files,
+  // a file's listed length, 0 for a link. Nothing for a folder that holds a protected one.
+  std::optional<int64_t> sizeOf(const fs::ResolvedEntry& target) {
+    if (target.folder) return measureHeldFolder(*target.folder, resolver_.protectedIds());
+    if (fs::isLink(fs::classifyEntry(target.listed.attributes, target.listed.reparseTag))) return 0;
+    return std::max<int64_t>(0, target.listed.size);
   }
 
-  ServiceState& state_;
+  // What is left of the entry after a removal that failed, reached again through its folder.
+  int64_t remainingSize(const fs::ResolvedEntry& target) {
+    fs::ResolvedEntry left;
+    left.outcome = fs::ResolveOutcome::Found;
+    if (target.parent->lookup(target.listed.name, left.listed) != fs::StatusOutcome::Found) return 0;
+    if (fs::isPlainFolderEntry(left.listed)) {
+      fs::Hold folder = target.parent->passChild(left.listed.name);
+      if (folder.outcome != fs::HoldOutcome::Held) return 0;
+      left.folder = std::move(folder.folder);
+    }
+    return sizeOf(left).value_or(0);
+  }
+
+  // Asked of the folder that holds the entry; a status that cannot be read counts as absent.
+  static bool stillThere(const fs::ResolvedEntry& target) {
+    fs::DirEntry entry;
+    return target.parent->lookup(target.listed.name, entry) == fs::StatusOutcome::Found;
+  }
+
   const DeletionEnvironment& env_;
-  fs::FileSystem& fs_;
+  fs::PathResolver resolver_;
   int64_t freed_ = 0;
   int64_t inTrashBytes_ = 0;
   std::vector<std::string> failed_;
@@ -101,7 +146,7 @@ class Deletion {
 
 EncodableMap runDeletion(ServiceState& state, const DeletionEnvironment& environment,
                          const std::vector<std::string>& entries, bool toTrash) {
-  Deletion deletion(state, environment);
+  Deletion deletion(environment);
   uint64_t itemNumber = 0;
   for (const std::string& entry : entries) {
     ++itemNumber;

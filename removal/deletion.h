@@ -5,12 +5,14 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
 #include "fs/file_system.h"
+#include "fs/path_resolver.h"
 #include "removal/recycle_bin.h"
 #include "removal/removal_guard.h"
 
@@ -22,15 +24,23 @@ inline constexpr char kRecycleBinPseudoPath[] = "recycle:";
 struct DeletionEnvironment {
   fs::FileSystem& fileSystem;
   RecycleBin& recycleBin;
+  // The cheap first filter over the text.
   const RemovalGuard& guard;
+  // The identities of the protected folders and of every folder that holds one.
+  std::set<fs::FileId> protectedIds;
   // The path an entry's text names; nothing when it names none (it holds U+0000).
   std::function<std::optional<std::wstring>(const std::string&)> pathOf;
 };
 
 // Processes every entry in order, whatever the cancel flag says, and replies {"freed", "failed",
-// "inTrash", "inTrashBytes"}. Entries that are not fully qualified or that name a protected
-// folder are listed as failed and left untouched. Emits "delete" progress: one throttled event
-// per path entry, then one forced event counting every entry. Never throws beyond allocation.
+// "inTrash", "inTrashBytes"}. Each path is resolved to what it names (fs::PathResolver) and acted
+// on through what was resolved: paths that are not fully qualified or hold wildcards, reserved
+// characters or stream names, paths with a link before their last component, protected folders
+// by any name, and folders that hold one are listed as failed and left untouched. Each item is
+// measured whole before it goes (a cancel does not cut the measure short). The shell is handed
+// only a path it reads exactly as the resolver did; any other item goes permanently. Emits
+// "delete" progress: one throttled event per path entry, then one forced event counting every
+// entry. Never throws beyond allocation.
 EncodableMap runDeletion(ServiceState& state, const DeletionEnvironment& environment,
                          const std::vector<std::string>& entries, bool toTrash);
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "fs/path_resolver.h"
+
 namespace tidvale {
 
 struct EmptyBinsResult {
@@ -22,8 +24,9 @@ class RecycleBin {
   virtual int64_t bytesOnDriveOf(const std::wstring& path) = 0;
   // Whether the shell reported a complete, unaborted undoable delete of `path`.
   virtual bool recycle(const std::wstring& path) = 0;
-  // Whether the newest Recycle Bin copy of `path` was removed for good.
-  virtual bool purge(const std::wstring& path) = 0;
+  // Whether the newest Recycle Bin copy of `path` was removed for good; the bin's folders are
+  // reached through `resolver`.
+  virtual bool purge(const std::wstring& path, fs::PathResolver& resolver) = 0;
 };
 
 }  // namespace tidvale

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 
+#include "fs/path_resolver.h"
 #include "fs/path_text.h"
 #include "removal/recycle_index.h"
 #include "removal/tree_remover.h"
@@ -21,54 +22,64 @@ bool isIndexFileName(const std::wstring& name) {
 }
 
 struct Candidate {
-  std::wstring folder;  // the user's bin folder
   std::wstring indexName;
   int64_t deletionTime = -1;
 };
 
-// The index file in `folder` that records `target` with the latest deletion time, if later than
-// `best`'s; the first found wins a tie.
-void considerFolder(fs::FileSystem& fileSystem, const IndexFileReader& readIndexFile,
-                    const std::wstring& folder, const std::wstring& target, Candidate& best) {
-  std::unique_ptr<fs::FolderListing> listing = fileSystem.openFolder(folder);
-  if (!listing) return;
+// The index file of the user's bin that records `target` with the latest deletion time; the first
+// found wins a tie.
+Candidate newestEntryOf(fs::HeldFolder& userBin, const std::wstring& userBinPath,
+                        const IndexFileReader& readIndexFile, const std::wstring& target) {
+  Candidate best;
+  std::unique_ptr<fs::FolderListing> listing = userBin.list();
+  if (!listing) return best;
   fs::DirEntry entry;
   while (listing->next(entry) == fs::ListStep::Entry) {
     if (!isIndexFileName(entry.name)) continue;
-    const std::wstring indexPath = fs::joinPath(folder, entry.name);
-    const std::vector<uint8_t> bytes = readIndexFile(indexPath);
+    const std::vector<uint8_t> bytes = readIndexFile(fs::joinPath(userBinPath, entry.name));
     const std::optional<RecycleIndexEntry> index = parseRecycleIndex(bytes);
     if (!index || index->deletionTime <= best.deletionTime) continue;
     if (recycleComparisonForm(index->originalPath) != target) continue;
-    best = Candidate{folder, entry.name, index->deletionTime};
+    best = Candidate{entry.name, index->deletionTime};
   }
+  return best;
+}
+
+// Removes the entry `name` of the held folder with everything in it; false while it is still
+// there (a status that cannot be read counts as gone).
+bool removeFromFolder(fs::HeldFolder& folder, const std::wstring& name) {
+  fs::DirEntry entry;
+  if (folder.lookup(name, entry) != fs::StatusOutcome::Found) return true;
+  fs::Hold hold = fs::isPlainFolderEntry(entry) ? folder.holdChild(entry.name)
+                                                : fs::Hold{fs::HoldOutcome::NotPlainFolder};
+  if (hold.outcome == fs::HoldOutcome::Held) {
+    removeHeldTree(std::move(hold.folder));
+  } else {
+    removeHeldEntry(folder, entry);
+  }
+  return folder.lookup(name, entry) != fs::StatusOutcome::Found;
 }
 
 }  // namespace
 
-bool purgeFromRecycleBin(fs::FileSystem& fileSystem, const IndexFileReader& readIndexFile,
-                         const std::wstring& path) {
-  if (path.size() < kDriveRootLength || path[1] != L':') return false;
+bool purgeFromRecycleBin(fs::PathResolver& resolver, const IndexFileReader& readIndexFile,
+                         const std::wstring& userSid, const std::wstring& path) {
+  if (path.size() < kDriveRootLength || path[1] != L':' || userSid.empty()) return false;
   const std::wstring target = recycleComparisonForm(path);
-  const std::wstring binRoot = fs::joinPath(path.substr(0, kDriveRootLength), kBinFolderName);
+  const std::wstring userBinPath =
+      fs::joinPath(fs::joinPath(path.substr(0, kDriveRootLength), kBinFolderName), userSid);
+  // Only the user's own folder, reached without a link on the way and held as a plain folder.
+  fs::ResolvedEntry userBin = resolver.resolve(userBinPath);
+  if (!userBin.found() || !userBin.folder) return false;
 
-  Candidate best;
-  if (std::unique_ptr<fs::FolderListing> users = fileSystem.openFolder(binRoot)) {
-    fs::DirEntry user;
-    while (users->next(user) == fs::ListStep::Entry) {
-      const fs::EntryKind kind = fs::classifyEntry(user.attributes, user.reparseTag);
-      if (kind != fs::EntryKind::Folder) continue;
-      considerFolder(fileSystem, readIndexFile, fs::joinPath(binRoot, user.name), target, best);
-    }
-  }
+  const Candidate best = newestEntryOf(*userBin.folder, userBin.path, readIndexFile, target);
   if (best.indexName.empty()) return false;
-
-  const std::wstring item =
-      fs::joinPath(best.folder, kItemPrefix + best.indexName.substr(kIndexPrefixLength));
-  removeTree(fileSystem, item);
-  // A status that cannot be read counts as gone.
-  if (fileSystem.status(item, /*followLinks=*/false).exists()) return false;
-  fileSystem.removeEntry(fs::joinPath(best.folder, best.indexName));
+  const std::wstring item = kItemPrefix + best.indexName.substr(kIndexPrefixLength);
+  if (!removeFromFolder(*userBin.folder, item)) return false;
+  fs::DirEntry index;
+  if (userBin.folder->lookup(best.indexName, index) == fs::StatusOutcome::Found) {
+    removeHeldEntry(*userBin.folder, index);
+  }
   return true;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/file_system.h"
+#include "fs/path_resolver.h"
 
 namespace tidvale {
 
@@ -15,10 +15,13 @@ namespace tidvale {
 // read.
 using IndexFileReader = std::function<std::vector<uint8_t>(const std::wstring& path)>;
 
-// Finds, in `path`'s drive's "$Recycle.Bin" (every user's folder), the index entry of `path` with
-// the latest deletion time, removes its item with everything in it, then its index file. False
-// when `path` has no drive letter, no entry matches, or the item is still there.
-bool purgeFromRecycleBin(fs::FileSystem& fileSystem, const IndexFileReader& readIndexFile,
-                         const std::wstring& path);
+// Finds, in the folder of the user `userSid` (a SID in text form) of `path`'s drive's
+// "$Recycle.Bin", the index entry of `path` with the latest deletion time, removes its item with
+// everything in it, then its index file. Other users' folders are never looked at: their index
+// files can name any path. The folder is reached through `resolver`, so a link on the way or a
+// folder that is a link ends the purge. False when `path` has no drive letter, no entry matches,
+// or the item is still there.
+bool purgeFromRecycleBin(fs::PathResolver& resolver, const IndexFileReader& readIndexFile,
+                         const std::wstring& userSid, const std::wstring& path);
 
 }  // namespace tidvale

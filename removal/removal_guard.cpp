@@ -1,33 +1,28 @@
 #include "removal/removal_guard.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
-#include "core/lower_case.h"
 #include "fs/extended_path.h"
 #include "fs/path_text.h"
 
 namespace tidvale {
 namespace {
 
-constexpr std::wstring_view kUncPrefix = L"\\\\";
-
 // The plain form of a drive or UNC path written in extended form; nothing for other device paths
 // ("\\.\", "\\?\Volume{...}", "\\?\GLOBALROOT\..."), which are never removal targets.
 std::optional<std::wstring> plainForm(const std::wstring& path) {
   if (!fs::hasDevicePrefix(path)) return path;
-  if (path.starts_with(fs::kExtendedUncPrefix)) {
-    return std::wstring(kUncPrefix) + path.substr(fs::kExtendedUncPrefix.size());
-  }
-  std::wstring rest =
-      path.starts_with(fs::kExtendedPrefix) ? path.substr(fs::kExtendedPrefix.size()) : L"";
+  if (path.starts_with(fs::kExtendedUncPrefix)) return fs::plainPath(path);
+  std::wstring rest = path.starts_with(fs::kExtendedPrefix) ? fs::plainPath(path) : L"";
   if (fs::splitPathRoot(rest).kind != fs::PathRootKind::DriveAbsolute) return std::nullopt;
   return rest;
 }
 
-// Lower case, '\' separators, no trailing separator unless a root ("c:\").
-std::wstring comparable(std::wstring_view path) {
-  std::wstring form = toLowerUnits(path);
+// Folded case, '\' separators, no trailing separator unless a root ("c:\").
+std::wstring comparable(const RemovalGuard& guard, std::wstring_view path) {
+  std::wstring form = guard.foldCase(path);
   std::replace(form.begin(), form.end(), L'/', L'\\');
   const size_t rootLength = fs::splitPathRoot(form).length;
   while (form.size() > rootLength && form.back() == L'\\') form.pop_back();
@@ -65,14 +60,11 @@ bool refusesRemoval(const RemovalGuard& guard, const std::wstring& path) {
 
   std::vector<std::wstring> protectedForms;
   for (const std::wstring& folder : guard.protectedFolders) {
-    if (!folder.empty()) protectedForms.push_back(comparable(folder));
+    if (!folder.empty()) protectedForms.push_back(comparable(guard, folder));
   }
-  // Refused when either reading of the path, ours or the system's, lands on a protected folder.
   const std::optional<std::wstring> lexical = lexicalForm(*plain);
-  const std::optional<std::wstring> system = guard.systemFullPath(*plain);
-  if (!lexical || !system) return true;
-  return coversProtected(comparable(*lexical), protectedForms) ||
-         coversProtected(comparable(*system), protectedForms);
+  if (!lexical) return true;
+  return coversProtected(comparable(guard, *lexical), protectedForms);
 }
 
 }  // namespace tidvale

@@ -95,4 +95,16 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
   return remover.result();
 }
 
+TreeRemoval removeHeldTree(std::unique_ptr<fs::HeldFolder> folder) {
+  Remover remover;
+  remover.removeHeld(std::move(folder));
+  return remover.result();
+}
+
+TreeRemoval removeHeldEntry(fs::HeldFolder& folder, const fs::DirEntry& listed) {
+  Remover remover;
+  remover.note(folder.removeChild(listed.name, listed.attributes));
+  return remover.result();
+}
+
 }  // namespace tidvale

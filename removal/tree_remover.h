@@ -6,6 +6,7 @@
 // listed can never lead the removal outside the tree. Read-only, hidden and system entries are
 // removed too. Any thread; never throws beyond allocation failure.
 
+#include <memory>
 #include <string>
 
 #include "fs/file_system.h"
@@ -20,5 +21,13 @@ struct TreeRemoval {
 // Removes `path`. A path where nothing exists is no failure. Goes on past entries it cannot
 // remove, so that a folder with one file in use loses everything else.
 TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
+
+// Empties and removes the held folder; it is gone once this returns (unless something in it
+// stayed, or another process keeps it).
+TreeRemoval removeHeldTree(std::unique_ptr<fs::HeldFolder> folder);
+
+// Removes the entry `listed` of the held `folder` as itself (a file, a link or an empty folder),
+// through the folder: never by its path.
+TreeRemoval removeHeldEntry(fs::HeldFolder& folder, const fs::DirEntry& listed);
 
 }  // namespace tidvale

@@ -10,6 +10,7 @@
 #include "removal/recycle_purge.h"
 #include "win/recycle_bin_query.h"
 #include "win/unique_resource.h"
+#include "win/user_sid.h"
 
 namespace tidvale {
 namespace {
@@ -56,8 +57,8 @@ class Win32RecycleBin final : public RecycleBin {
     return ::SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
   }
 
-  bool purge(const std::wstring& path) override {
-    return purgeFromRecycleBin(fs::systemFileSystem(), readRecycleIndexFile, path);
+  bool purge(const std::wstring& path, fs::PathResolver& resolver) override {
+    return purgeFromRecycleBin(resolver, readRecycleIndexFile, win::currentUserSid(), path);
   }
 };
 

@@ -1,5 +1,7 @@
 #include "scanners/disk_usage.h"
 
+#include "core/saturating.h"
+
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -23,7 +25,7 @@ struct DiskNode {
   std::map<std::wstring, std::unique_ptr<DiskNode>, std::less<>> children;
 
   void add(int64_t bytes) {
-    size += bytes;
+    size = addSize(size, bytes);
     files += 1;
   }
 };
@@ -49,7 +51,7 @@ EncodableMap nodeMap(const DiskNode& node) {
                    [](const DiskNode* a, const DiskNode* b) { return a->size > b->size; });
   int64_t folded = 0;
   if (children.size() > kDiskChildLimit) {
-    for (size_t i = kDiskChildLimit; i < children.size(); ++i) folded += children[i]->size;
+    for (size_t i = kDiskChildLimit; i < children.size(); ++i) folded = addSize(folded, children[i]->size);
     children.resize(kDiskChildLimit);
   }
   EncodableList childMaps;

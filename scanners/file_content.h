@@ -20,10 +20,12 @@ namespace tidvale {
 // partial digest as its full one.
 inline constexpr int64_t kPartialDigestBytes = 65536;
 
-// Which file a path names: two hard links of one file share the volume and the index.
+// Which file a path names: two hard links of one file share the volume and the file id (its low
+// and high 64 bits).
 struct FileIdentity {
   uint64_t volume = 0;
   uint64_t index = 0;
+  uint64_t indexHigh = 0;
   auto operator<=>(const FileIdentity&) const = default;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/lower_hex.h"
+#include "fs/win32_file_id.h"
 #include "fs/win32_file_system.h"
 #include "win/bcrypt_resource.h"
 #include "win/unique_resource.h"
@@ -99,12 +100,11 @@ class Win32ContentReader final : public FileContentReader {
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    // A file system without file indexes reports 0 for every file: no identity to compare.
-    if (index == 0) return std::nullopt;
-    return FileIdentity{info.dwVolumeSerialNumber, index};
+    // The 128-bit id: on ReFS (Dev Drive among them) the 64-bit index is not unique.
+    const std::optional<fs::FileId> id = fs::fileIdOf(file.get());
+    // A file system without file ids reports 0 for every file: no identity to compare.
+    if (!id || (id->low == 0 && id->high == 0)) return std::nullopt;
+    return FileIdentity{id->volume, id->low, id->high};
   }
 
   // hashFile: the first `limit` bytes, or all when `limit` is negative or beyond the end.

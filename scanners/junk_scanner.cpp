@@ -1,5 +1,7 @@
 #include "scanners/junk_scanner.h"
 
+#include "core/saturating.h"
+
 #include <algorithm>
 #include <set>
 #include <utility>
@@ -96,7 +98,7 @@ class JunkScanRun {
   void keep(ScanItem item, CategoryResult& result, bool report) {
     ++keptItems_;
     keptBytes_ += static_cast<uint64_t>(item.size);
-    result.size += item.size;
+    result.size = addSize(result.size, item.size);
     if (report) emitProgress(state_, kJunkProgressTask, item.path, keptItems_, keptBytes_, false);
     result.items.push_back(std::move(item));
   }

@@ -1,6 +1,10 @@
 #include "scanners/path_walks.h"
 
+#include <memory>
+#include <vector>
+
 #include "core/lower_case.h"
+#include "core/saturating.h"
 #include "fs/walker.h"
 
 namespace tidvale {
@@ -42,9 +46,48 @@ int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
   int64_t total = 0;
   fs::walkTree(fileSystem, path, cancel, [&total](const fs::WalkEntry& item) {
     // The listing's size is the file's own length; a link is never entered by the walker.
-    if (item.kind == fs::EntryKind::File) total += item.entry.size;
+    if (item.kind == fs::EntryKind::File) total = addSize(total, item.entry.size);
     return true;
   });
+  return total;
+}
+
+std::optional<int64_t> measureHeldFolder(fs::HeldFolder& folder,
+                                         const std::set<fs::FileId>& protectedIds) {
+  // One level of the walk: the listing is declared after its folder, so it is closed first.
+  struct Level {
+    std::unique_ptr<fs::HeldFolder> folder;  // null for `folder` itself
+    std::unique_ptr<fs::FolderListing> listing;
+  };
+  int64_t total = 0;
+  std::vector<Level> stack;
+  stack.push_back({nullptr, folder.list()});
+  fs::DirEntry entry;
+  while (!stack.empty()) {
+    Level& top = stack.back();
+    if (!top.listing || top.listing->next(entry) != fs::ListStep::Entry) {
+      stack.pop_back();
+      continue;
+    }
+    switch (fs::classifyEntry(entry.attributes, entry.reparseTag)) {
+      case fs::EntryKind::File:
+        total = addSize(total, entry.size);
+        break;
+      case fs::EntryKind::Folder: {
+        fs::Hold child = (top.folder ? *top.folder : folder).passChild(entry.name);
+        if (child.outcome != fs::HoldOutcome::Held) break;
+        const std::optional<fs::FileId> id = child.folder->identity();
+        if (!id || protectedIds.contains(*id)) return std::nullopt;
+        std::unique_ptr<fs::FolderListing> listing = child.folder->list();
+        stack.push_back({std::move(child.folder), std::move(listing)});
+        break;
+      }
+      case fs::EntryKind::Symlink:
+      case fs::EntryKind::Junction:
+      case fs::EntryKind::OtherLink:
+        break;
+    }
+  }
   return total;
 }
 

@@ -19,7 +19,8 @@ constexpr wchar_t kClosingQuote = L'"';
 
 }  // namespace
 
-std::wstring revealParameters(std::wstring_view path) {
+std::optional<std::wstring> revealParameters(std::wstring_view path) {
+  if (path.find(kClosingQuote) != std::wstring_view::npos) return std::nullopt;
   std::wstring parameters(kSelectSwitch);
   parameters += path;
   parameters += kClosingQuote;
@@ -27,8 +28,10 @@ std::wstring revealParameters(std::wstring_view path) {
 }
 
 void revealPath(const std::wstring& path) {
-  const std::wstring parameters = revealParameters(path);
-  ::ShellExecuteW(nullptr, kOpenVerb, kExplorerProgram, parameters.c_str(), nullptr, SW_SHOWNORMAL);
+  const std::optional<std::wstring> parameters = revealParameters(path);
+  if (!parameters) return;
+  ::ShellExecuteW(nullptr, kOpenVerb, kExplorerProgram, parameters->c_str(), nullptr,
+                  SW_SHOWNORMAL);
 }
 
 void openPath(const std::wstring& path) {

@@ -8,11 +8,13 @@
 
 namespace tidvale::shell {
 
-// Explorer's parameter text for selecting `path`: /select,"<path>". Quotes inside the path are
-// passed as they are; an empty path gives /select,"".
-std::wstring revealParameters(std::wstring_view path);
+// Explorer's parameter text for selecting `path`: /select,"<path>"; an empty path gives
+// /select,"". Nothing for a path holding a quote: it names no Windows file, and it would end the
+// quoted text early and add parameters of its own.
+std::optional<std::wstring> revealParameters(std::wstring_view path);
 
-// Opens an Explorer window with `path` selected. Fire and forget: the shell's result is ignored.
+// Opens an Explorer window with `path` selected; nothing is started for a path that
+// revealParameters refuses. Fire and forget: the shell's result is ignored.
 void revealPath(const std::wstring& path);
 
 // Opens `path` with its associated program. Fire and forget, also for an empty or missing path.

@@ -24,13 +24,14 @@ using testing::TestTempFolder;
 TEST(RevealParameters, SelectSwitchWithThePathQuotedVerbatim) {
   struct Case {
     const wchar_t* path;
-    const wchar_t* expected;
+    std::optional<std::wstring> expected;
   };
   const Case cases[] = {
       {L"", L"/select,\"\""},
       {L"C:\\users\\a b\\file.txt", L"/select,\"C:\\users\\a b\\file.txt\""},
-      // Quotes inside the path are not escaped.
-      {L"C:\\say \"hi\".txt", L"/select,\"C:\\say \"hi\".txt\""},
+      // A quote would end the quoted path and add parameters: nothing is started.
+      {L"C:\\say \"hi\".txt", std::nullopt},
+      {L"C:\\x\" /root,C:\\Windows", std::nullopt},
       {L"C:\\trailing\\", L"/select,\"C:\\trailing\\\""},
       {L"D:\\\u00e9t\u00e9\\\U0001F600", L"/select,\"D:\\\u00e9t\u00e9\\\U0001F600\""},
   };

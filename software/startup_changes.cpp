@@ -4,11 +4,13 @@
 #include <string_view>
 
 #include "core/lower_case.h"
+#include "fs/path_resolver.h"
+#include "fs/path_text.h"
+#include "fs/win32_file_system.h"
 #include "scanners/scan_text.h"
 #include "software/startup_sources.h"
 #include "software/system_message.h"
 #include "win/known_folder.h"
-#include "win/path_names.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
 
@@ -44,48 +46,66 @@ EncodableMap writeApproval(HKEY hive, const wchar_t* approvalKey, const std::wst
   return succeeded();
 }
 
-std::wstring withoutTrailingSeparator(std::wstring path) {
-  while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  return path;
+// The folder part of a path's exact reading, in a form compared without letter case.
+std::wstring comparableFolderOf(const fs::TargetText& text, size_t components) {
+  std::wstring joined = text.root;
+  for (size_t i = 0; i < components; ++i) joined = fs::joinPath(joined, text.components[i]);
+  return win::foldCase(joined);
 }
 
-// The normalised path of an entry directly inside `folder`, or nothing. A stream name (a colon
-// in the entry's name) is refused: the listing never names one.
-std::optional<std::wstring> entryDirectlyInside(const std::wstring& folder,
-                                                const std::wstring& id) {
-  if (folder.empty() || id.empty()) return std::nullopt;
-  const std::wstring normalFolder =
-      withoutTrailingSeparator(win::fullPathName(folder).value_or(L""));
-  const std::wstring normalEntry = win::fullPathName(id).value_or(L"");
-  const size_t slash = normalEntry.rfind(L'\\');
-  if (normalFolder.empty() || slash == std::wstring::npos) return std::nullopt;
-  const std::wstring name = normalEntry.substr(slash + 1);
-  if (name.empty() || name.find(L':') != std::wstring::npos) return std::nullopt;
-  if (toLowerUnits(normalEntry.substr(0, slash)) != toLowerUnits(normalFolder)) {
-    return std::nullopt;
+// Whether the id names an entry directly inside `folder`, read exactly as the removal reads it.
+// A stream name, a wildcard or a "." or ".." step out of the folder is no such entry.
+bool isDirectlyInside(const std::wstring& folder, const std::wstring& id) {
+  const std::optional<fs::TargetText> folderText = fs::readTargetText(folder);
+  const std::optional<fs::TargetText> idText = fs::readTargetText(id);
+  if (!folderText || !idText || idText->components.empty()) return false;
+  return comparableFolderOf(*folderText, folderText->components.size()) ==
+         comparableFolderOf(*idText, idText->components.size() - 1);
+}
+
+// The Windows error code that stands for a removal's failure, for its system message.
+DWORD errorCodeOf(fs::FsError error) {
+  switch (error) {
+    case fs::FsError::None:
+    case fs::FsError::NotFound:
+      return ERROR_SUCCESS;
+    case fs::FsError::AccessDenied:
+      return ERROR_ACCESS_DENIED;
+    case fs::FsError::InUse:
+      return ERROR_SHARING_VIOLATION;
+    case fs::FsError::NotEmpty:
+      return ERROR_DIR_NOT_EMPTY;
+    case fs::FsError::Other:
+      break;
   }
-  return normalEntry;
+  return ERROR_GEN_FAILURE;
 }
 
-// Removes a file, a link as itself, or an empty folder; a missing entry counts as removed.
+// Removes a file, a link as itself, or an empty folder, reached from the volume root without
+// following a link; a missing entry counts as removed.
 DWORD removeEntry(const std::wstring& path) {
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = ::GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ERROR_SUCCESS : error;
+  fs::PathResolver resolver(fs::systemFileSystem(), {});
+  fs::ResolvedEntry target = resolver.resolve(path);
+  switch (target.outcome) {
+    case fs::ResolveOutcome::Missing:
+      return ERROR_SUCCESS;
+    case fs::ResolveOutcome::Refused:
+      return ERROR_ACCESS_DENIED;
+    case fs::ResolveOutcome::Found:
+      break;
   }
-  const BOOL removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-                           ? ::RemoveDirectoryW(path.c_str())
-                           : ::DeleteFileW(path.c_str());
-  return removed ? ERROR_SUCCESS : ::GetLastError();
+  const fs::FsError error =
+      target.folder ? target.folder->removeSelf()
+                    : target.parent->removeChild(target.listed.name, target.listed.attributes);
+  return errorCodeOf(error);
 }
 
 EncodableMap removeFolderItem(const StartupFolderSource& source, const std::string& id) {
   const auto path = win::pathFromUtf8(id);
-  if (!path) return changeReply(false, kBadIdError);
-  const auto entry = entryDirectlyInside(win::knownFolderPath(*source.folder), *path);
-  if (!entry) return changeReply(false, kBadIdError);
-  const DWORD error = removeEntry(*entry);
+  if (!path || !isDirectlyInside(win::knownFolderPath(*source.folder), *path)) {
+    return changeReply(false, kBadIdError);
+  }
+  const DWORD error = removeEntry(*path);
   return error == ERROR_SUCCESS ? succeeded() : changeReply(false, systemMessageText(error));
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <climits>
+
 namespace tidvale::win {
 
 std::string toUtf8(std::wstring_view text) {
@@ -28,6 +30,17 @@ std::wstring toUtf16(std::string_view text) {
 std::optional<std::wstring> pathFromUtf8(std::string_view text) {
   if (text.find('\0') != std::string_view::npos) return std::nullopt;
   return toUtf16(text);
+}
+
+std::wstring foldCase(std::wstring_view text) {
+  std::wstring folded(text);
+  if (text.empty() || text.size() > INT_MAX) return folded;
+  const int length = static_cast<int>(text.size());
+  if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, text.data(), length, folded.data(),
+                      length, nullptr, nullptr, 0) != length) {
+    return std::wstring(text);
+  }
+  return folded;
 }
 
 }  // namespace tidvale::win

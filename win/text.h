@@ -15,4 +15,8 @@ std::wstring toUtf16(std::string_view text);
 // carry (it would act on the text before it, a different path).
 std::optional<std::wstring> pathFromUtf8(std::string_view text);
 
+// Upper case of every unit by the system's invariant casing, as the file system compares names
+// (not only ASCII); the text unchanged when the system cannot map it.
+std::wstring foldCase(std::wstring_view text);
+
 }  // namespace tidvale::win

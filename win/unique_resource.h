@@ -64,6 +64,9 @@ inline void coTaskMemFree(wchar_t* p) {
 inline void localFreeArgv(LPWSTR* argv) {
   ::LocalFree(argv);
 }
+inline void localFreeText(wchar_t* text) {
+  ::LocalFree(text);
+}
 }  // namespace detail
 
 // CreateFileW and FindFirstFileExW fail with INVALID_HANDLE_VALUE; OpenProcess and most others
@@ -75,6 +78,7 @@ using UniqueKey = UniqueResource<HKEY, 0, detail::closeKey>;
 using UniqueModule = UniqueResource<HMODULE, 0, detail::freeLibrary>;
 using UniqueCoTaskString = UniqueResource<wchar_t*, 0, detail::coTaskMemFree>;
 using UniqueArgv = UniqueResource<LPWSTR*, 0, detail::localFreeArgv>;
+using UniqueLocalString = UniqueResource<wchar_t*, 0, detail::localFreeText>;
 
 // Owner of one COM interface pointer.
 template <typename Interface>

@@ -108,6 +108,13 @@ Hold MftFileSystem::holdFolder(const std::wstring&) {
 FsError MftFileSystem::removeEntry(const std::wstring&) {
   return FsError::AccessDenied;
 }
+// Nothing is resolved for a removal here: the table is read for listings only.
+Hold MftFileSystem::holdVolumeRoot(const std::wstring&) {
+  return Hold{HoldOutcome::Failed, nullptr, FsError::AccessDenied};
+}
+std::optional<std::wstring> MftFileSystem::finalPath(const std::wstring&) {
+  return std::nullopt;
+}
 
 std::optional<uint32_t> MftFileSystem::recordOf(const std::wstring& path) {
   uint32_t number = 0;

@@ -30,6 +30,8 @@ class MftFileSystem final : public FileSystem {
   FsError setAttributes(const std::wstring& path, uint32_t attributes) override;
   Hold holdFolder(const std::wstring& path) override;
   FsError removeEntry(const std::wstring& path) override;
+  Hold holdVolumeRoot(const std::wstring& root) override;
+  std::optional<std::wstring> finalPath(const std::wstring& path) override;
 
   // Remembers the folder entry a listing of `folder` just returned, so that opening it next (as
   // a depth-first walk does) costs no search of a possibly wide folder.

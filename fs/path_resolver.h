@@ -1,0 +1,95 @@
+#pragma once
+// From a caller's path to the entry it names, for anything destructive. The text is checked
+// first; then the path is walked down from its volume root one component at a time, each opened
+// relative to its folder's handle without following links, so a link or any other reparse point
+// before the last component is a refusal and never leads elsewhere. A folder target is refused
+// when its identity (volume serial and file id) is protected, whatever name reached it. What
+// resolves is held: the caller acts through the held folders, never through the path again.
+// Platform-neutral over the seam; one resolver serves one thread.
+
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fs/file_system.h"
+
+namespace tidvale::fs {
+
+// A path's text split for the walk down: the extended root ("\\?\C:\" or
+// "\\?\UNC\server\share\") and the components below it.
+struct TargetText {
+  std::wstring root;
+  std::vector<std::wstring> components;
+};
+
+// Nothing when the text cannot name a target exactly as Win32 would read it: empty or holding
+// U+0000; not fully qualified; a device path other than "\\?\X:\..." and "\\?\UNC\..."; a
+// wildcard or reserved character (* ? " < > |), a control character, or a ':' after the drive (a
+// stream name). Without the "\\?\" prefix, '/' reads as '\' and "." and ".." resolve lexically;
+// with it, they are refused (they name nothing there). Names ending in a dot or a space are kept
+// as they are.
+std::optional<TargetText> readTargetText(std::wstring_view path);
+
+enum class ResolveOutcome {
+  Found,
+  Missing,  // nothing is there (a folder on the way is missing, or the last component is)
+  Refused,  // see Refusal
+};
+
+enum class Refusal {
+  None,
+  Text,          // readTargetText refused it
+  LinkOnTheWay,  // a reparse point stands before the last component
+  Protected,     // a volume root, or a folder whose identity is protected
+  Unreadable,    // a component could not be opened or read, so nothing could be proven
+};
+
+struct ResolvedEntry {
+  ResolveOutcome outcome = ResolveOutcome::Refused;
+  Refusal refusal = Refusal::None;
+  std::shared_ptr<HeldFolder> parent;  // the target's folder, held (Found only)
+  DirEntry listed;                     // the target as that folder lists it (its listed name)
+  std::unique_ptr<HeldFolder> folder;  // the target itself, when it is a plain folder
+  std::wstring path;                   // the extended path walked (Found only)
+
+  bool found() const { return outcome == ResolveOutcome::Found; }
+};
+
+class PathResolver {
+ public:
+  // `protectedIds`: the identities of protected folders and of every folder that contains one.
+  PathResolver(FileSystem& fileSystem, std::set<FileId> protectedIds);
+
+  ResolvedEntry resolve(std::wstring_view path);
+
+  const std::set<FileId>& protectedIds() const { return protectedIds_; }
+
+  // Lets go of the folders kept for the next resolution.
+  void release();
+
+ private:
+  struct Step {
+    std::wstring name;  // the component as given
+    std::shared_ptr<HeldFolder> folder;
+  };
+
+  std::shared_ptr<HeldFolder> heldRoot(const std::wstring& root, ResolvedEntry& result);
+
+  FileSystem& fileSystem_;
+  std::set<FileId> protectedIds_;
+  // The last resolution's root and folders on the way, reused while the next path shares them.
+  std::wstring rootText_;
+  std::shared_ptr<HeldFolder> root_;
+  std::vector<Step> steps_;
+};
+
+// True for an entry that its listing shows as a plain folder (a folder, and no reparse point).
+constexpr bool isPlainFolderEntry(const DirEntry& entry) {
+  return (entry.attributes & kAttributeDirectory) != 0 &&
+         (entry.attributes & kAttributeReparsePoint) == 0;
+}
+
+}  // namespace tidvale::fs
