@@ -3,14 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "channels/event_sink.h"
 #include "core/dispatcher.h"
+#include "core/lower_case.h"
 #include "core/recording_channels_test_support.h"
 #include "fs/fake_file_system.h"
+#include "fs/protected_folders.h"
 #include "removal/empty_bins.h"
 
 namespace tidvale {
@@ -38,7 +41,7 @@ class FakeRecycleBin final : public RecycleBin {
     }
     return true;
   }
-  bool purge(const std::wstring&) override { return purgeSucceeds; }
+  bool purge(const std::wstring&, fs::PathResolver&) override { return purgeSucceeds; }
 
   EmptyBinsResult emptyResult{true, 0};
   bool recycleSucceeds = true;
@@ -83,7 +86,8 @@ class DeletionTest : public ::testing::Test {
 
   Reply run(const std::vector<std::string>& entries, bool toTrash = false) {
     const DeletionEnvironment environment{
-        fs_, bin_, guard_, [](const std::string& text) {
+        fs_, bin_, guard_, fs::protectedIdentities(fs_, guard_.protectedFolders),
+        [](const std::string& text) {
           if (text.find('\0') != std::string::npos) {
             return std::optional<std::wstring>();
           }
@@ -120,7 +124,7 @@ class DeletionTest : public ::testing::Test {
   FakeRecycleBin bin_{fs_};
   RemovalGuard guard_{
       {L"C:\\Windows", L"C:\\Program Files", L"C:\\ProgramData", L"C:\\Users", L"C:\\Users\\me"},
-      [](const std::wstring& path) { return std::optional<std::wstring>(path); }};
+      [](std::wstring_view text) { return toLowerUnits(text); }};
 };
 
 TEST_F(DeletionTest, EmptyListRepliesZerosWithOneFinalEvent) {
@@ -236,6 +240,190 @@ TEST_F(DeletionTest, ToTrashOutcomes) {
     EXPECT_FALSE(fs_.exists(L"C:\\Users\\me\\junk"));
   }
   EXPECT_EQ(bin_.recycled.size(), std::size(cases));
+}
+
+TEST_F(DeletionTest, OtherNamesOfAProtectedFolderAreRefusedByIdentity) {
+  fs_.addFile(L"C:\\ProgramData\\App\\settings.ini", 3);
+  fs_.addAlias(L"D:", L"C:");
+  fs_.addAlias(L"E:", L"C:\\Users");
+  fs_.addAlias(L"UNC\\localhost\\c$", L"C:");
+  const std::vector<std::string> refused = {"D:\\Windows",
+                                            "d:\\USERS\\Me",
+                                            "D:\\Users",
+                                            "E:\\me",
+                                            "E:\\",
+                                            "\\\\localhost\\c$\\Windows",
+                                            "\\\\localhost\\c$\\ProgramData",
+                                            "\\\\?\\UNC\\localhost\\c$\\Users\\me",
+                                            "\\\\localhost\\c$\\",
+                                            "D:\\Users\\me\\junk\\..\\..\\me"};
+  Reply reply = run(refused);
+  EXPECT_EQ(reply.failed, refused);
+  EXPECT_EQ(reply.freed, 0);
+  EXPECT_TRUE(fs_.exists(L"C:\\Windows\\system32\\kernel32.dll"));
+  EXPECT_TRUE(fs_.exists(L"C:\\ProgramData\\App\\settings.ini"));
+  EXPECT_TRUE(fs_.exists(L"C:\\Users\\me\\canary.txt"));
+
+  // What lies inside them stays removable under any of their names.
+  reply = run({"E:\\me\\junk\\sub", "\\\\localhost\\c$\\ProgramData\\App"});
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 23);
+  EXPECT_FALSE(fs_.exists(L"C:\\Users\\me\\junk\\sub"));
+  EXPECT_FALSE(fs_.exists(L"C:\\ProgramData\\App"));
+}
+
+TEST_F(DeletionTest, AFolderHoldingAProtectedOneIsRefusedAndItsOtherEntriesStayRemovable) {
+  guard_.protectedFolders.push_back(L"D:\\Data\\Keep");
+  fs_.addFile(L"D:\\Data\\Keep\\k.txt", 1);
+  fs_.addFile(L"D:\\Data\\Other\\o.txt", 2);
+  fs_.addAlias(L"F:", L"D:\\Data");
+  Reply reply = run({"D:\\Data", "F:\\", "\\\\?\\D:\\Data", "F:\\Keep"});
+  EXPECT_THAT(reply.failed, ElementsAre("D:\\Data", "F:\\", "\\\\?\\D:\\Data", "F:\\Keep"));
+  reply = run({"D:\\Data\\Other", "F:\\Keep\\k.txt"});
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 3);
+  EXPECT_TRUE(fs_.exists(L"D:\\Data\\Keep"));
+}
+
+TEST_F(DeletionTest, AFolderThatHoldsAWholeDriveUnderAnotherNameIsRefused) {
+  // As Wine's Z: holds the folder that is drive Q:: no text check, and no walk up from Q:'s own
+  // names, can see Q:\Windows below Z:\work.
+  fs_.addFile(L"Q:\\Windows\\system32\\kernel32.dll", 9);
+  fs_.addFile(L"Z:\\work\\notes.txt", 4);
+  fs_.addAlias(L"Z:\\work\\prefix\\drive_c", L"Q:");
+  guard_.protectedFolders = {L"Q:\\Windows"};
+  const Reply reply = run({"Z:\\work", "Z:\\work\\prefix", "Z:\\work\\notes.txt"});
+  EXPECT_THAT(reply.failed, ElementsAre("Z:\\work", "Z:\\work\\prefix"));
+  EXPECT_EQ(reply.freed, 4);
+  EXPECT_TRUE(fs_.exists(L"Q:\\Windows\\system32\\kernel32.dll"));
+}
+
+TEST_F(DeletionTest, ALinkBeforeTheLastComponentIsRefusedAtEveryDepth) {
+  // base\t\a\b\victim.txt with one of t, a, b a link to base+"keep", which holds the rest of the
+  // path: following the link would remove the victim there.
+  const std::vector<std::wstring> names = {L"t", L"a", L"b"};
+  for (const bool junction : {true, false}) {
+    for (size_t depth = 0; depth < names.size(); ++depth) {
+      SCOPED_TRACE(::testing::Message() << "junction " << junction << ", depth " << depth);
+      const std::wstring base = L"C:\\case" + std::to_wstring(junction) + std::to_wstring(depth);
+      std::wstring link = base;
+      for (size_t i = 0; i <= depth; ++i) link += L"\\" + names[i];
+      std::wstring below;
+      for (size_t i = depth + 1; i < names.size(); ++i) below += L"\\" + names[i];
+      fs_.addFile(base + L"keep" + below + L"\\victim.txt", 4);
+      junction ? fs_.addJunction(link, base + L"keep") : fs_.addSymlink(link, base + L"keep", true);
+      const std::wstring target = base + L"\\t\\a\\b\\victim.txt";
+      const std::string text(target.begin(), target.end());
+      const Reply reply = run({text, "\\\\?\\" + text});
+      EXPECT_THAT(reply.failed, ElementsAre(text, "\\\\?\\" + text));
+      EXPECT_EQ(reply.freed, 0);
+      EXPECT_TRUE(fs_.exists(base + L"keep" + below + L"\\victim.txt"));
+    }
+  }
+}
+
+TEST_F(DeletionTest, AFolderSwappedForALinkAfterResolutionCannotLeadOutside) {
+  fs_.addFile(L"C:\\keep\\victim.txt", 9);
+  fs_.setLookupHook([this](const std::wstring&, const std::wstring& name) {
+    if (name == L"victim.txt") {
+      fs_.setLookupHook(nullptr);
+      fs_.replaceWithJunction(L"C:\\Users\\me", L"C:\\keep");
+    }
+  });
+  fs_.addFile(L"C:\\Users\\me\\victim.txt", 9);
+  Reply reply = run({"C:\\Users\\me\\victim.txt"});
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 9);
+  EXPECT_TRUE(fs_.exists(L"C:\\keep\\victim.txt"));
+}
+
+TEST_F(DeletionTest, RefusesTextThatWin32OrTheShellReadsDifferently) {
+  const std::vector<std::string> refused = {
+      "C:\\Users\\me\\junk\\*",
+      "C:\\Users\\me\\*",
+      "C:\\Users\\me\\jun?",
+      "C:\\Users\\me\\junk\\a.bin:s",
+      "C:\\Users\\me\\junk\\a.bin::$DATA",
+      "C:\\Users\\me\\junk::$INDEX_ALLOCATION",
+      "C:\\Users\\me\\j<nk",
+      "C:\\Users\\me\\j>nk",
+      "C:\\Users\\me\\j|nk",
+      "C:\\Users\\me\\j\"nk",
+      "C:\\Users\\me\\junk\\a.bin\x01",
+      "\\\\?\\GLOBALROOT\\Device\\HarddiskVolume1\\Users\\me\\junk",
+      "\\\\?\\Volume{0b1c2d3e}\\Users\\me\\junk",
+      "\\\\.\\C:\\Users\\me\\junk",
+      "//?/C:/Users/me/junk",
+      "\\\\?\\C:/Users/me/junk",
+      "\\\\?\\C:\\Users\\me\\junk\\.",
+      "\\\\?\\C:\\Users\\me\\..\\me\\junk",
+      "\\\\?\\C:\\Users\\me\\\\junk",
+      "\\\\?\\C:Users\\me\\junk",
+      "\\\\?\\UNC\\\\share\\x",
+  };
+  const Reply reply = run(refused, /*toTrash=*/true);
+  EXPECT_EQ(reply.failed, refused);
+  EXPECT_EQ(reply.freed, 0);
+  EXPECT_THAT(bin_.recycled, IsEmpty());
+  EXPECT_TRUE(fs_.exists(L"C:\\Users\\me\\junk\\a.bin"));
+}
+
+TEST_F(DeletionTest, ActsOnExactlyTheNamedEntry) {
+  fs_.addFile(L"C:\\Users\\me\\abc", 1);
+  fs_.addFile(L"C:\\Users\\me\\abc.", 2);
+  fs_.addFile(L"C:\\Users\\me\\sp", 4);
+  fs_.addFile(L"C:\\Users\\me\\sp ", 8);
+  const Reply reply =
+      run({"C:\\Users\\me\\abc.", "\\\\?\\C:\\Users\\me\\sp ", "C:/Users/me/junk/."});
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 2 + 8 + 120);
+  EXPECT_TRUE(fs_.exists(L"C:\\Users\\me\\abc"));
+  EXPECT_TRUE(fs_.exists(L"C:\\Users\\me\\sp"));
+  EXPECT_FALSE(fs_.exists(L"C:\\Users\\me\\junk"));
+}
+
+TEST_F(DeletionTest, TheShellGetsOnlyAPathItReadsExactly) {
+  const std::wstring deep = L"C:\\Users\\me\\" + std::wstring(250, L'd') + L"\\f.bin";
+  fs_.addFile(deep, 16);
+  fs_.addFile(L"C:\\Users\\me\\dot.\\f.bin", 32);
+  fs_.addFile(L"C:\\Users\\me\\space \\f.bin", 64);
+  fs_.addFile(L"C:\\keep\\k.bin", 128);
+  fs_.addJunction(L"C:\\Users\\me\\link", L"C:\\keep");
+  const Reply reply =
+      run({std::string(deep.begin(), deep.end()), "C:\\Users\\me\\dot.\\f.bin",
+           "C:\\Users\\me\\space \\f.bin", "C:\\Users\\me\\link", "c:/Users/me/./junk/"},
+          /*toTrash=*/true);
+  // Only the plain path went to the shell; the rest went permanently, through the resolver.
+  EXPECT_THAT(bin_.recycled, ElementsAre(L"c:\\Users\\me\\junk"));
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 16 + 32 + 64 + 0 + 120);
+  EXPECT_FALSE(fs_.exists(L"C:\\Users\\me\\link"));
+  EXPECT_TRUE(fs_.exists(L"C:\\keep\\k.bin"));
+}
+
+TEST_F(DeletionTest, ACancelDuringTheRemovalNeverOverCredits) {
+  fs_.setInUse(L"C:\\Users\\me\\junk\\sub\\b.bin", true);
+  // Cancelled once a.bin has gone: the measure after the failed removal still sees b.bin.
+  fs_.setListingHook([&](const std::wstring&, const fs::DirEntry& entry) {
+    if (entry.name == L"sub" && !fs_.exists(L"C:\\Users\\me\\junk\\a.bin")) {
+      state_.cancelFlag = true;
+    }
+  });
+  const Reply reply = run({"C:\\Users\\me\\junk"});
+  EXPECT_THAT(reply.failed, ElementsAre("C:\\Users\\me\\junk"));
+  EXPECT_EQ(reply.freed, 100);  // a.bin went; b.bin's 20 bytes stayed
+}
+
+TEST_F(DeletionTest, SizesAddWithoutOverflow) {
+  constexpr int64_t kMost = std::numeric_limits<int64_t>::max();
+  fs_.addFile(L"C:\\Users\\me\\huge\\a", kMost - 1);
+  fs_.addFile(L"C:\\Users\\me\\huge\\b", kMost - 1);
+  fs_.addFile(L"C:\\Users\\me\\huge\\negative", -50);
+  bin_.emptyResult = {true, kMost};
+  const Reply reply = run({"C:\\Users\\me\\huge", "recycle:", "C:\\Users\\me\\canary.txt"});
+  EXPECT_EQ(reply.freed, kMost);
+  EXPECT_THAT(events(), ElementsAre(std::make_tuple("C:\\Users\\me\\huge", 1, kMost),
+                                    std::make_tuple("", 3, kMost)));
 }
 
 // The shell's answers for emptying, scripted.

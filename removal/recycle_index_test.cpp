@@ -100,14 +100,17 @@ class RecyclePurgeTest : public ::testing::Test {
     indexes_[toLower(folder + L"\\$I" + id)] = std::move(index);
   }
 
-  bool purge(const std::wstring& path) {
+  // Purges as the user `user`.
+  bool purge(const std::wstring& path, const std::wstring& user = L"S-1") {
+    fs::PathResolver resolver(fs_, {});
     return purgeFromRecycleBin(
-        fs_,
+        resolver,
         [this](const std::wstring& file) {
-          const auto found = indexes_.find(toLower(file));
+          const std::wstring plain = file.starts_with(L"\\\\?\\") ? file.substr(4) : file;
+          const auto found = indexes_.find(toLower(plain));
           return found == indexes_.end() ? std::vector<uint8_t>{} : found->second;
         },
-        path);
+        user, path);
   }
 
   bool has(const std::wstring& user, const std::wstring& name) {
@@ -123,20 +126,24 @@ class RecyclePurgeTest : public ::testing::Test {
   std::map<std::wstring, std::vector<uint8_t>> indexes_;
 };
 
-TEST_F(RecyclePurgeTest, PurgesOnlyTheNewestCopyOfThePath) {
-  add(L"S-1", L"OLD.txt", indexFile(2, L"D:\\docs\\a.txt", 100));
+TEST_F(RecyclePurgeTest, PurgesOnlyTheNewestCopyOfThePathInTheUsersOwnFolder) {
+  add(L"S-2", L"OLD.txt", indexFile(2, L"D:\\docs\\a.txt", 100));
   add(L"S-2", L"NEW.txt", indexFile(1, L"d:/DOCS/A.txt", 200));
   add(L"S-2", L"TIE.txt", indexFile(2, L"D:\\docs\\a.txt", 200));
   add(L"S-2", L"OTHER.txt", indexFile(2, L"D:\\docs\\b.txt", 900));
+  // Another user's index can name any path, with any time: it is never looked at.
+  add(L"S-1", L"FORGED.txt", indexFile(2, L"D:\\docs\\a.txt", 999));
 
-  EXPECT_TRUE(purge(L"D:\\Docs\\a.txt\\"));
+  EXPECT_TRUE(purge(L"D:\\Docs\\a.txt\\", L"S-2"));
 
   EXPECT_FALSE(has(L"S-2", L"$RNEW.txt"));
   EXPECT_FALSE(has(L"S-2", L"$INEW.txt"));
-  for (const wchar_t* kept : {L"$ROLD.txt", L"$IOLD.txt"}) EXPECT_TRUE(has(L"S-1", kept));
-  for (const wchar_t* kept : {L"$RTIE.txt", L"$ITIE.txt", L"$ROTHER.txt"}) {
+  for (const wchar_t* kept :
+       {L"$ROLD.txt", L"$IOLD.txt", L"$RTIE.txt", L"$ITIE.txt", L"$ROTHER.txt"}) {
     EXPECT_TRUE(has(L"S-2", kept));
   }
+  EXPECT_TRUE(has(L"S-1", L"$RFORGED.txt"));
+  EXPECT_TRUE(has(L"S-1", L"$IFORGED.txt"));
 }
 
 TEST_F(RecyclePurgeTest, AFolderItemGoesWithEverythingInIt) {
@@ -157,6 +164,8 @@ TEST_F(RecyclePurgeTest, NothingToPurge) {
   for (const wchar_t* path :
        {L"D:\\b", L"D:\\c", L"D:\\zzz", L"\\\\server\\share\\a", L"a", L"D:"}) {
     EXPECT_FALSE(purge(path)) << path;
+    EXPECT_FALSE(purge(path, L"S-9")) << path;  // the user's folder is a link
+    EXPECT_FALSE(purge(path, L"")) << path;
   }
   EXPECT_TRUE(has(L"S-1", L"$RA"));
   EXPECT_TRUE(fs_.exists(L"C:\\elsewhere\\$RX"));

@@ -18,6 +18,7 @@
 #include "win/known_folder.h"
 #include "win/text.h"
 #include "win/unique_resource.h"
+#include "win/user_sid.h"
 
 namespace tidvale {
 namespace {
@@ -169,15 +170,18 @@ TEST_F(RemovalWinTest, RefusedPathsTouchNothing) {
   EXPECT_TRUE(testing::pathExists(canary + L"\\file.txt"));
 }
 
-// Index files as the shell writes them (version 2), in a user's folder of T:'s Recycle Bin.
+// Index files as the shell writes them (version 2), in users' folders of T:'s Recycle Bin: the
+// process's own user and another one.
 class RecyclePurgeWinTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_NE(::GetFileAttributesW(L"T:\\"), INVALID_FILE_ATTRIBUTES)
         << "the test drive T: is missing from the prefix";
+    ASSERT_FALSE(win::currentUserSid().empty());
   }
 
-  void addIndex(const std::wstring& id, const std::wstring& original, int64_t time) {
+  void addIndex(const std::wstring& folder, const std::wstring& id, const std::wstring& original,
+                int64_t time) {
     std::vector<uint8_t> bytes(28 + 2 * (original.size() + 1), 0);
     bytes[0] = 2;
     for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<uint8_t>(time >> (8 * i));
@@ -187,35 +191,48 @@ class RecyclePurgeWinTest : public ::testing::Test {
       bytes[28 + 2 * i] = static_cast<uint8_t>(original[i]);
       bytes[29 + 2 * i] = static_cast<uint8_t>(original[i] >> 8);
     }
-    const std::wstring path = user_ + L"\\$I" + id;
+    const std::wstring path = folder + L"\\$I" + id + unique_;
     created_.file(path, 0);
     win::UniqueFileHandle file(
         ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr));
     DWORD written = 0;
     ASSERT_TRUE(
         ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr));
-    created_.file(user_ + L"\\$R" + id + L"\\inner.bin", 8);
+    created_.file(folder + L"\\$R" + id + unique_ + L"\\inner.bin", 8);
+  }
+
+  bool purge(const std::wstring& path) {
+    fs::PathResolver resolver(fs::systemFileSystem(), {});
+    return purgeFromRecycleBin(resolver, readRecycleIndexFile, win::currentUserSid(), path);
+  }
+
+  bool has(const std::wstring& folder, const std::wstring& name) {
+    return testing::pathExists(folder + L"\\" + name + unique_);
   }
 
   const std::wstring unique_ =
       std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
-  const std::wstring user_ = L"T:\\$Recycle.Bin\\S-1-5-21-" + unique_;
+  const std::wstring own_ = L"T:\\$Recycle.Bin\\" + win::currentUserSid();
+  const std::wstring other_ = L"T:\\$Recycle.Bin\\S-1-5-21-7-7-7-" + unique_;
   testing::CreatedPaths created_;
 };
 
-TEST_F(RecyclePurgeWinTest, PurgesTheNewestCopyOnly) {
+TEST_F(RecyclePurgeWinTest, PurgesTheNewestCopyOfTheUsersOwnOnly) {
   const std::wstring original = L"T:\\docs-" + unique_ + L"\\report";
-  addIndex(L"OLD", original, 100);
-  addIndex(L"NEW", original, 200);
+  addIndex(own_, L"OLD", original, 100);
+  addIndex(own_, L"NEW", original, 200);
+  // Another user's forged index naming the same path, newer: never looked at.
+  addIndex(other_, L"FORGED", original, 900);
 
-  EXPECT_TRUE(purgeFromRecycleBin(fs::systemFileSystem(), readRecycleIndexFile,
-                                  L"t:/DOCS-" + unique_ + L"/report/"));
+  EXPECT_TRUE(purge(L"t:/DOCS-" + unique_ + L"/report/"));
 
-  EXPECT_FALSE(testing::pathExists(user_ + L"\\$RNEW"));
-  EXPECT_FALSE(testing::pathExists(user_ + L"\\$INEW"));
-  EXPECT_TRUE(testing::pathExists(user_ + L"\\$ROLD\\inner.bin"));
-  EXPECT_TRUE(testing::pathExists(user_ + L"\\$IOLD"));
-  const auto entry = parseRecycleIndex(readRecycleIndexFile(user_ + L"\\$IOLD"));
+  EXPECT_FALSE(has(own_, L"$RNEW"));
+  EXPECT_FALSE(has(own_, L"$INEW"));
+  EXPECT_TRUE(has(own_, L"$ROLD"));
+  EXPECT_TRUE(has(own_, L"$IOLD"));
+  EXPECT_TRUE(has(other_, L"$RFORGED"));
+  EXPECT_TRUE(has(other_, L"$IFORGED"));
+  const auto entry = parseRecycleIndex(readRecycleIndexFile(own_ + L"\\$IOLD" + unique_));
   ASSERT_TRUE(entry.has_value());
   EXPECT_EQ(entry->originalPath, original);
   EXPECT_EQ(entry->deletionTime, 100);
