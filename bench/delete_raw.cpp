@@ -1,13 +1,16 @@
 // The baseline for the removal benchmark: the least a recursive removal can do, a
 // FindFirstFileExW walk that deletes each file with DeleteFileW and each emptied folder with
 // RemoveDirectoryW, following no links and measuring nothing. Warm-up: one walk of the tree.
-// Usage: delete_raw_bench ROOT
+// With --paths, only the files go, each by DeleteFileW on its plain path, listed before the
+// clock starts: the baseline for a routine handed every file as a path of its own.
+// Usage: delete_raw_bench [--paths] ROOT
 // Prints one line: "raw files=<n> folders=<n> seconds=<s>".
 
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "bench/raw_walk.h"
 #include "core/clock.h"
@@ -38,11 +41,27 @@ void visit(std::wstring& path, Totals& totals, bool remove) {
       });
 }
 
+// Deletes every file below `root` by its own path; the folders stay.
+int deleteEachFile(const std::wstring& root) {
+  std::vector<std::wstring> files;
+  std::wstring path = root + L"\\";
+  tidvale::bench::rawWalk(
+      path, [&](const std::wstring& file, const WIN32_FIND_DATAW&) { files.push_back(file); },
+      [](const std::wstring&) {});
+  long long deleted = 0;
+  const double start = nowSeconds();
+  for (const std::wstring& file : files) deleted += ::DeleteFileW(file.c_str()) ? 1 : 0;
+  const double seconds = nowSeconds() - start;
+  std::printf("raw files=%lld folders=0 seconds=%f\n", deleted, seconds);
+  return deleted == static_cast<long long>(files.size()) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  if (argc == 3 && std::wstring(argv[1]) == L"--paths") return deleteEachFile(argv[2]);
   if (argc < 2) {
-    std::fputs("usage: delete_raw_bench ROOT\n", stderr);
+    std::fputs("usage: delete_raw_bench [--paths] ROOT\n", stderr);
     return 2;
   }
   std::wstring path = std::wstring(L"\\\\?\\") + argv[1] + L"\\";
