@@ -9,6 +9,7 @@
 // index_seconds=<s> seconds=<s1>,<s2>,...". Exits 1 when the table engine is not the one used.
 
 #include <windows.h>
+
 #include <psapi.h>
 
 #include <algorithm>
@@ -68,17 +69,18 @@ int wmain(int argc, wchar_t** argv) {
   const tidvale::fs::mft::MftVolume volume = tidvale::fs::mft::openMftVolume(root, nullptr);
   const double indexSeconds = tidvale::bench::nowSeconds() - start;
   if (!volume.fileSystem) {
-    std::fprintf(stderr, "mft_scan_bench: the table engine cannot read %s: %s\n",
-                 rootText.c_str(), volume.failure);
+    std::fprintf(stderr, "mft_scan_bench: the table engine cannot read %s: %s\n", rootText.c_str(),
+                 volume.failure);
     return 1;
   }
   const tidvale::EncodableMap& first = timing->first;
-  std::printf("mft files=%lld size=%lld peak_bytes=%lld index_bytes=%lld index_seconds=%.6f "
-              "seconds=%s\n",
-              static_cast<long long>(int64Of(first, "scanned")),
-              static_cast<long long>(int64Of(first, "size")),
-              static_cast<long long>(peak - std::min(peak, before)),
-              static_cast<long long>(volume.fileSystem->index().memoryBytes()), indexSeconds,
-              timing->seconds.c_str());
+  std::printf(
+      "mft files=%lld size=%lld peak_bytes=%lld index_bytes=%lld index_seconds=%.6f "
+      "seconds=%s\n",
+      static_cast<long long>(int64Of(first, "scanned")),
+      static_cast<long long>(int64Of(first, "size")),
+      static_cast<long long>(peak - std::min(peak, before)),
+      static_cast<long long>(volume.fileSystem->index().memoryBytes()), indexSeconds,
+      timing->seconds.c_str());
   return 0;
 }

@@ -1,27 +1,41 @@
 #pragma once
-// Little-endian fields of on-disk structures, read byte by byte so that neither the host's byte
-// order nor the alignment of the buffer matters. Callers check bounds first; these never do.
+// Little-endian fields of on-disk structures, read so that neither the host's byte order nor the
+// alignment of the buffer matters. Callers check bounds first; these never do.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 namespace tidvale::fs::mft {
 
 using Bytes = std::span<const uint8_t>;
 
+// One load, not a load per byte: the table's parse reads several fields of every record.
+template <typename Integer>
+inline Integer readLittleEndian(Bytes bytes, size_t at) {
+  Integer value;
+  std::memcpy(&value, bytes.data() + at, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) {
+    Integer swapped = 0;
+    for (size_t i = 0; i < sizeof value; ++i)
+      swapped = (swapped << 8) | ((value >> (8 * i)) & 0xFF);
+    value = swapped;
+  }
+  return value;
+}
+
 inline uint16_t readU16(Bytes bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+  return readLittleEndian<uint16_t>(bytes, at);
 }
 
 inline uint32_t readU32(Bytes bytes, size_t at) {
-  return static_cast<uint32_t>(readU16(bytes, at)) |
-         (static_cast<uint32_t>(readU16(bytes, at + 2)) << 16);
+  return readLittleEndian<uint32_t>(bytes, at);
 }
 
 inline uint64_t readU64(Bytes bytes, size_t at) {
-  return static_cast<uint64_t>(readU32(bytes, at)) |
-         (static_cast<uint64_t>(readU32(bytes, at + 4)) << 32);
+  return readLittleEndian<uint64_t>(bytes, at);
 }
 
 // Whether [at, at + length) lies inside a buffer of `size` bytes, without overflowing.

@@ -6,13 +6,16 @@
 #include "fs/mft/boot_sector.h"
 #include "fs/mft/file_record.h"
 #include "fs/mft/mft_index.h"
+#include "fs/mft/read_ahead.h"
 #include "fs/mft/stream_reader.h"
 
 namespace tidvale::fs::mft {
 namespace {
 
-// Reads of the table go in chunks of this many bytes (a whole number of records).
-constexpr size_t kChunkBytes = 4u << 20;
+// Reads of the table go in chunks of this many bytes (a whole number of records): small enough
+// that a chunk is still in the processor's cache when its records are parsed, large enough that
+// the calls cost nothing beside the copy.
+constexpr size_t kChunkBytes = 1u << 20;
 constexpr size_t kChunkAlignment = 4096;
 // The table's own runs, and the upper-case table's: far more than any real volume needs.
 constexpr size_t kMaxRuns = 1u << 20;
@@ -184,36 +187,31 @@ class MftIndexBuilder {
     const uint64_t recordSize = geometry_.recordSize;
     const uint64_t tableBytes = uint64_t{recordCount_} * recordSize;
     // A length the volume cannot back would only make the reader allocate for nothing.
-    std::vector<uint8_t> chunk(recordSize);
+    std::vector<uint8_t> lastRecord(recordSize);
     if (!readStream(source_, table_.runs, geometry_.bytesPerCluster, tableBytes - recordSize,
-                    chunk)) {
+                    lastRecord)) {
       return "the table's last record cannot be read";
     }
     index_->records_.resize(recordCount_);
     index_->names_.reserve(recordCount_);
     index_->namePool_.reserve(size_t{recordCount_} * 16);
-    // Aligned to the largest sector, so that a raw volume can read straight into it.
+    // Chunks aligned to the largest sector, so that a raw volume can read straight into them.
     const size_t chunkBytes = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, tableBytes));
-    chunk.assign(chunkBytes + kChunkAlignment, 0);
-    const uintptr_t address = reinterpret_cast<uintptr_t>(chunk.data());
-    uint8_t* const aligned =
-        chunk.data() + (kChunkAlignment - address % kChunkAlignment) % kChunkAlignment;
-    for (uint64_t offset = 0; offset < tableBytes; offset += chunkBytes) {
+    ReadAhead chunks(
+        [this](uint64_t offset, std::span<uint8_t> into) {
+          return readStream(source_, table_.runs, geometry_.bytesPerCluster, offset, into);
+        },
+        tableBytes, chunkBytes, kChunkAlignment);
+    uint32_t number = 0;
+    while (const std::optional<std::span<uint8_t>> piece = chunks.next()) {
       if (cancelled()) return "cancelled";
-      const size_t bytes = static_cast<size_t>(std::min<uint64_t>(chunkBytes, tableBytes - offset));
-      const std::span<uint8_t> piece(aligned, bytes);
-      if (!readStream(source_, table_.runs, geometry_.bytesPerCluster, offset, piece)) {
-        return "the table cannot be read";
-      }
-      const uint32_t first = static_cast<uint32_t>(offset / recordSize);
-      for (size_t at = 0; at < bytes; at += recordSize) {
-        if (!addRecord(first + static_cast<uint32_t>(at / recordSize),
-                       piece.subspan(at, recordSize))) {
+      for (size_t at = 0; at < piece->size(); at += recordSize) {
+        if (!addRecord(number++, piece->subspan(at, recordSize))) {
           return "the names do not fit the index";
         }
       }
     }
-    return nullptr;
+    return chunks.failed() ? "the table cannot be read" : nullptr;
   }
 
   // False only when the index's own limits are exceeded.
