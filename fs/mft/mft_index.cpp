@@ -11,6 +11,7 @@ std::span<const uint32_t> MftIndex::children(uint32_t folder) const {
 bool MftIndex::collatesBefore(std::u16string_view a, std::u16string_view b) const {
   const size_t common = std::min(a.size(), b.size());
   for (size_t i = 0; i < common; ++i) {
+    if (a[i] == b[i]) continue;  // names in one folder often share a long start
     const char16_t upperA = upcase_[a[i]];
     const char16_t upperB = upcase_[b[i]];
     if (upperA != upperB) return upperA < upperB;
