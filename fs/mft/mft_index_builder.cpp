@@ -6,7 +6,6 @@
 #include "fs/mft/boot_sector.h"
 #include "fs/mft/file_record.h"
 #include "fs/mft/mft_index.h"
-#include "fs/mft/read_ahead.h"
 #include "fs/mft/stream_reader.h"
 
 namespace tidvale::fs::mft {
@@ -187,31 +186,36 @@ class MftIndexBuilder {
     const uint64_t recordSize = geometry_.recordSize;
     const uint64_t tableBytes = uint64_t{recordCount_} * recordSize;
     // A length the volume cannot back would only make the reader allocate for nothing.
-    std::vector<uint8_t> lastRecord(recordSize);
+    std::vector<uint8_t> chunk(recordSize);
     if (!readStream(source_, table_.runs, geometry_.bytesPerCluster, tableBytes - recordSize,
-                    lastRecord)) {
+                    chunk)) {
       return "the table's last record cannot be read";
     }
     index_->records_.resize(recordCount_);
     index_->names_.reserve(recordCount_);
     index_->namePool_.reserve(size_t{recordCount_} * 16);
-    // Chunks aligned to the largest sector, so that a raw volume can read straight into them.
+    // Aligned to the largest sector, so that a raw volume can read straight into it.
     const size_t chunkBytes = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, tableBytes));
-    ReadAhead chunks(
-        [this](uint64_t offset, std::span<uint8_t> into) {
-          return readStream(source_, table_.runs, geometry_.bytesPerCluster, offset, into);
-        },
-        tableBytes, chunkBytes, kChunkAlignment);
-    uint32_t number = 0;
-    while (const std::optional<std::span<uint8_t>> piece = chunks.next()) {
+    chunk.assign(chunkBytes + kChunkAlignment, 0);
+    const uintptr_t address = reinterpret_cast<uintptr_t>(chunk.data());
+    uint8_t* const aligned =
+        chunk.data() + (kChunkAlignment - address % kChunkAlignment) % kChunkAlignment;
+    for (uint64_t offset = 0; offset < tableBytes; offset += chunkBytes) {
       if (cancelled()) return "cancelled";
-      for (size_t at = 0; at < piece->size(); at += recordSize) {
-        if (!addRecord(number++, piece->subspan(at, recordSize))) {
+      const size_t bytes = static_cast<size_t>(std::min<uint64_t>(chunkBytes, tableBytes - offset));
+      const std::span<uint8_t> piece(aligned, bytes);
+      if (!readStream(source_, table_.runs, geometry_.bytesPerCluster, offset, piece)) {
+        return "the table cannot be read";
+      }
+      const uint32_t first = static_cast<uint32_t>(offset / recordSize);
+      for (size_t at = 0; at < bytes; at += recordSize) {
+        if (!addRecord(first + static_cast<uint32_t>(at / recordSize),
+                       piece.subspan(at, recordSize))) {
           return "the names do not fit the index";
         }
       }
     }
-    return chunks.failed() ? "the table cannot be read" : nullptr;
+    return nullptr;
   }
 
   // False only when the index's own limits are exceeded.
