@@ -80,7 +80,10 @@ raw_seconds=() mft_seconds=() index_seconds=() peaks=()
 for ((i = 0; i < repetitions; i++)); do
   raw_line=$(run "$windows_dir/bench/walk_raw_bench.exe" "$windows_tree" 1)
   raw_seconds+=("$(seconds_of <<<"$raw_line")")
-  mft_line=$(run "$windows_dir/bench/mft_scan_bench.exe" 'N:\' 1)
+  mft_line=$(run "$windows_dir/bench/mft_scan_bench.exe" 'N:\' 1 2>"$work/scan.err")
+  # The engine says on standard error when it falls back to the walk: such a run does not count.
+  cat "$work/scan.err" >&2
+  if grep -q 'by walking' "$work/scan.err"; then fail "the table engine was not used"; fi
   mft_seconds+=("$(seconds_of <<<"$mft_line")")
   index_seconds+=("$(sed -n 's/.*index_seconds=\([0-9.]*\).*/\1/p' <<<"$mft_line")")
   peaks+=("$(sed -n 's/.*peak_bytes=\([0-9]*\).*/\1/p' <<<"$mft_line")")

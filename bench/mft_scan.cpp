@@ -1,12 +1,13 @@
 // Times "analyzeDisk" of an NTFS volume's root read from its master file table (the scan engine
 // forced to the table), repeated warm, for the table benchmark's comparison with the raw walk.
 // Memory: the process's peak working set after the runs less its working set before the first, so
-// the figure holds the index, the read buffers, the scan's own state and the reply of one run (each
-// run frees all of it before the next). Then the index is
-// built alone once more, to split the time between reading the table and scanning its index.
+// the figure holds the index, the read buffers, the scan's own state and the reply of one run
+// (each run frees all of it before the next). Then the index is built alone once more, which
+// splits the time between building the index and scanning it, and checks that the table engine
+// can read the volume (a scan that fell back to the walk would not count).
 // Usage: mft_scan_bench ROOT [REPETITIONS]
 // Prints one line: "mft files=<n> size=<bytes> peak_bytes=<b> index_bytes=<b>
-// index_seconds=<s> seconds=<s1>,<s2>,...". Exits 1 when the table engine is not the one used.
+// index_seconds=<s> seconds=<s1>,<s2>,...". Exits 1 when the table engine cannot read the volume.
 
 #include <windows.h>
 
