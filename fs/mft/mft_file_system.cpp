@@ -35,7 +35,10 @@ class MftListing final : public FolderListing {
     const MftName& name = index.name(nameIndex);
     const MftRecord& record = index.record(name.record);
     const std::u16string_view text = index.text(name);
-    entry.name.assign(text.begin(), text.end());
+    // Unit by unit into the entry's own buffer: assigning from another character type would
+    // build a temporary string, an allocation per entry.
+    entry.name.resize(text.size());
+    std::copy(text.begin(), text.end(), entry.name.begin());
     entry.attributes = record.attributes;
     entry.reparseTag = (record.attributes & kAttributeReparsePoint) != 0 ? record.reparseTag : 0;
     entry.size = record.size;
