@@ -54,8 +54,10 @@ trap cleanup EXIT
 mkdir -p "$mount"
 unmount # left over by a run that was killed
 
-# The image, made again only when its stamp changes.
-image_stamp="$layout $image_bytes $(sha256sum "$repo/bench/mft_tree.py" | cut -d' ' -f1)"
+# The volume and the native tree, each made again only when its stamp (the layout and the
+# generator) changes.
+tree_stamp="$layout $(sha256sum "$repo/bench/mft_tree.py" | cut -d' ' -f1)"
+image_stamp="$tree_stamp $image_bytes"
 if [ ! -f "$image" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$image_stamp" ]; then
   echo "bench: generating $image (several minutes)" >&2
   rm -f "$image" "$stamp"
@@ -66,7 +68,7 @@ if [ ! -f "$image" ] || [ "$(cat "$stamp" 2>/dev/null)" != "$image_stamp" ]; the
   unmount
   echo "$image_stamp" >"$stamp"
 fi
-ensure_tree mft-tree "$layout" python3 "$repo/bench/mft_tree.py"
+ensure_tree mft-tree "$tree_stamp" python3 "$repo/bench/mft_tree.py"
 build_bench_targets walk_raw_bench mft_scan_bench
 
 ntfs-3g -o ro "$image" "$mount"
