@@ -22,5 +22,17 @@ TEST(OptimizerFigures, FreedIsTheDropAndNeverNegative) {
   }
 }
 
+TEST(OptimizerFigures, ReplyCarriesBothReportsFiguresUnderTheirOwnKeys) {
+  const EncodableMap reply = optimizerReplyMap({9000, 7000, 12});
+  EXPECT_EQ(reply, (EncodableMap{
+                       {EncodableValue("ok"), EncodableValue(true)},
+                       {EncodableValue("error"), EncodableValue("")},
+                       {EncodableValue("before"), EncodableValue(int64_t{9000})},
+                       {EncodableValue("after"), EncodableValue(int64_t{7000})},
+                       {EncodableValue("freed"), EncodableValue(int64_t{2000})},
+                       {EncodableValue("trimmed"), EncodableValue(int32_t{12})},
+                   }));
+}
+
 }  // namespace
 }  // namespace tidvale::system
