@@ -16,8 +16,10 @@ struct Candidate {
   std::wstring path;
 };
 
+// Equal sizes go by path, so which of them are kept at the cut, and their order, does not depend
+// on the order the walk met them.
 bool largerFirst(const Candidate& a, const Candidate& b) {
-  return a.size > b.size;
+  return a.size != b.size ? a.size > b.size : a.path < b.path;
 }
 
 // Keeps the `limit` largest candidates met so far. The list is cut back whenever it reaches

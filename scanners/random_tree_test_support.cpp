@@ -199,7 +199,7 @@ RandomTree randomTree(uint32_t seed, size_t files) {
   // of entries go past the disk tree's 40 children.
   int wide = -1;
   const auto folderFor = [&]() {
-    if (chance(25)) return -1;
+    if (chance(30)) return -1;
     if (wide >= 0 && chance(15)) return wide;
     if (chance(50)) return folders[folders.size() - 1 - pick(std::min<size_t>(folders.size(), 4))];
     return folders[pick(folders.size())];
@@ -234,7 +234,7 @@ RandomTree randomTree(uint32_t seed, size_t files) {
     const std::wstring name =
         nameIn(parent, stem + std::to_wstring(i) + kExtensions[pick(4)], L"f" + std::to_wstring(i));
     const int64_t size = chance(80) ? sizePalette()[pick(sizePalette().size())]
-                                    : static_cast<int64_t>(random() % 3'000'000);
+                                    : static_cast<int64_t>(random() % 300) * 10'000;
     FileContentKey content{static_cast<int>(random() % 3), static_cast<int>(random() % 3)};
     if (chance(4)) content.fault = ReadFault::Short;
     if (chance(3)) content.fault = ReadFault::Fails;
