@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# The run command: installs what is missing, creates the isolated Wine prefix, builds the Windows
-# build when needed, then runs Tidvale.exe through the client:
-#   scripts/run.sh                       the system summary (Windows, processor, memory, disks),
-#                                        device id, computer name, home folder, then a junk scan
-#                                        with live progress and its summary
+# The run command: installs what is missing, creates the isolated Wine prefix, builds the program
+# (Tidvale.exe and the engine library, target tidvale_app: no tests, no benchmarks), then runs it
+# through the client:
+#   scripts/run.sh                       the tour: plants the sample profile in the build's prefix,
+#                                        then the system overview, junk, largest files, duplicate
+#                                        groups, disk usage (with a treemap), applications and
+#                                        their leftovers, startup items, each timed with live
+#                                        progress; then cleans the junk found in the profile
+#   scripts/run.sh --no-sample           the same on the prefix as it is
 #   scripts/run.sh METHOD [JSON-ARGS]    calls one method and prints the reply as JSON
 #                                        (options of tools/tidvale-call, e.g. --summary, pass on)
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build).
@@ -16,14 +20,20 @@ source "$repo/scripts/build-lib.sh"
 # The build is incremental, so an up-to-date tree costs only ninja's check. Its output goes to a
 # log so that standard output carries only the client's answer.
 log="$build_root/run-build.log"
-echo "run: building the Windows program (log: $log)" >&2
-if ! build_preset windows >"$log" 2>&1; then
+echo "run: building the program (log: $log)" >&2
+if ! build_preset windows --target tidvale_app >"$log" 2>&1; then
   tail -40 "$log" >&2
   echo "run: the Windows build failed" >&2
   exit 1
 fi
 
+# -B: the client writes no byte-code caches into the repository; the run changes nothing outside
+# the build folder.
+client=(/usr/bin/python3 -B "$repo/tools/tidvale-call")
 if (($# == 0)); then
-  exec /usr/bin/python3 "$repo/tools/tidvale-call" --overview
+  exec "${client[@]}" --tour
 fi
-exec /usr/bin/python3 "$repo/tools/tidvale-call" "$@"
+if [ "$1" = --no-sample ] && (($# == 1)); then
+  exec "${client[@]}" --tour --no-sample
+fi
+exec "${client[@]}" "$@"

@@ -5,13 +5,15 @@ from __future__ import annotations
 import argparse
 import json
 import shutil
+import subprocess
 import sys
 import threading
 from pathlib import Path
 from typing import Any, TextIO
 
-from . import codec, display, method_codec, paths, summaries, system_views
+from . import codec, display, method_codec, paths, summaries, system_views, tour
 from .process import ProtocolError, TidvaleProcess
+from .treemap_svg import write_treemap
 
 EXIT_OK = 0
 EXIT_FAILURE = 1
@@ -70,13 +72,25 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
     p.add_argument("--overview", action="store_true",
                    help="show the system summary, device id, computer name and home folder, then "
                    "scan for junk")
+    p.add_argument("--tour", action="store_true",
+                   help="plant the sample profile in the build's prefix, show the seven steps "
+                   "(overview, junk, largest files, duplicates, disk usage, applications, "
+                   "startup items) and clean the junk found in the profile")
+    p.add_argument("--no-sample", action="store_true",
+                   help="with --tour: scan the prefix as it is, without planting the sample")
+    p.add_argument("--treemap", metavar="FILE.svg",
+                   help="with analyzeDisk: also draw the reply as a squarified treemap in FILE")
     p.add_argument("--build-root",
                    help="build folder (default: $TIDVALE_BUILD_ROOT or <repo>/build)")
     p.add_argument("--timeout", type=float, default=DEFAULT_TIMEOUT,
                    help="seconds to wait for the reply (default %(default)s)")
     ns = p.parse_args(argv)
-    if not ns.overview and not ns.method:
-        p.error("METHOD is required (or --overview)")
+    if not ns.overview and not ns.tour and not ns.method:
+        p.error("METHOD is required (or --overview, --tour)")
+    if ns.no_sample and not ns.tour:
+        p.error("--no-sample applies to --tour only")
+    if ns.treemap and ns.method != "analyzeDisk":
+        p.error("--treemap applies to analyzeDisk only")
     if ns.summary and ns.method not in summaries.SUMMARIES:
         p.error("--summary applies to " + ", ".join(sorted(summaries.SUMMARIES)) + " only")
     return ns
@@ -106,6 +120,9 @@ def run_call(prog: TidvaleProcess, ns: argparse.Namespace, args: Any,
              progress: ProgressDisplay) -> int:
     result = prog.call(ns.method, args, timeout=ns.timeout)
     progress.finish()
+    if ns.treemap and isinstance(result.reply, dict):
+        svg = write_treemap(result.reply, Path(ns.treemap))
+        sys.stderr.write(f"tidvale-call: treemap written to {svg}\n")
     return print_reply(result.reply, ns.method, ns.summary, sys.stdout, sys.stderr)
 
 
@@ -139,11 +156,15 @@ def main(argv: list[str] | None = None) -> int:
         return EXIT_FAILURE
     try:
         prog.listen()
-        if ns.overview:
+        if ns.tour:
+            tour.Tour(prog, root, sys.stdout, sys.stderr, progress.finish,
+                      ns.timeout).run(plant=not ns.no_sample)
+            code = EXIT_OK
+        elif ns.overview:
             code = run_overview(prog, ns, progress)
         else:
             code = run_call(prog, ns, args, progress)
-    except (ProtocolError, codec.CodecError, ValueError) as e:
+    except (codec.CodecError, ValueError, OSError, RuntimeError, subprocess.SubprocessError) as e:
         progress.finish()
         sys.stderr.write(f"tidvale-call: {e}\n")
         code = EXIT_FAILURE

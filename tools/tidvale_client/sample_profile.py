@@ -1,0 +1,229 @@
+"""Plants the sample profile (sample_plan) into the build's own Wine prefix, after removing the
+one planted before.
+
+Everything goes below the user's profile folder of the prefix, and the record at the profile's
+root lists the topmost files and folders each run made, so the next run removes exactly those.
+A path in the record is removed only when it lies inside the profile on the Linux side, reached
+without any link. The registry part goes through Wine's reg.exe, run in the same prefix.
+"""
+
+from __future__ import annotations
+
+import json
+import os
+import random
+import shutil
+import stat
+import subprocess
+import time
+import urllib.parse
+from dataclasses import dataclass
+from pathlib import Path
+
+from . import paths, sample_plan
+from .sample_plan import SampleFile
+
+WRITE_CHUNK = 1 * sample_plan.MiB
+PREFIX_BYTES = 64 * sample_plan.KiB  # what the duplicate finder compares first
+SPARSE_HEAD = 4 * sample_plan.KiB
+WINE_TIMEOUT = 120
+
+
+@dataclass
+class Planted:
+    files: list[SampleFile]
+    home: str
+    temp: str  # TEMP relative to the profile
+    profile: Path  # the profile folder on the Linux side
+    removed: int  # paths of the earlier sample removed first
+    trash_removed: int  # sample items that Wine's shell had left in the prefix's trash
+
+    @property
+    def total(self) -> int:
+        return sum(f.size for f in self.files)
+
+
+def windows_env(name: str, root: Path | None = None) -> str:
+    """An environment variable as programs in the prefix see it."""
+    done = subprocess.run(
+        [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "cmd.exe", "/c",
+         f"echo %{name}%"], stdin=subprocess.DEVNULL, capture_output=True,
+        timeout=WINE_TIMEOUT, check=True)
+    return done.stdout.decode("utf-8", "replace").strip()
+
+
+def profile_relative(windows: str, home: str) -> str:
+    head = home + "\\"
+    if not windows.lower().startswith(head.lower()):
+        raise ValueError(f"{windows!r} is not inside the profile {home!r}")
+    return windows[len(head):].rstrip("\\")
+
+
+def _inside(profile: Path, rel: str) -> Path | None:
+    """The Linux path of rel below profile when it is plainly there (no link on the way, no
+    dot-dot), else None."""
+    parts = rel.split("\\")
+    if not rel or any(p in ("", ".", "..") or "/" in p for p in parts):
+        return None
+    current = profile
+    for part in parts:
+        current = current / part
+        try:
+            if stat.S_ISLNK(os.lstat(current).st_mode):
+                return None
+        except FileNotFoundError:
+            return current  # nothing to follow below a missing component
+    return current
+
+
+def _remove(host: Path) -> bool:
+    if not host.exists() and not host.is_symlink():
+        return False
+    if host.is_dir() and not host.is_symlink():
+        shutil.rmtree(host)
+    else:
+        host.unlink()
+    return True
+
+
+def remove_previous(profile: Path) -> int:
+    """Removes what the record of an earlier run lists; returns how many paths went."""
+    record = profile / sample_plan.RECORD
+    if not record.is_file():
+        return 0
+    try:
+        made = json.loads(record.read_text("utf-8")).get("made", [])
+    except (ValueError, AttributeError):
+        made = []
+    removed = 0
+    for rel in made:
+        host = _inside(profile, rel) if isinstance(rel, str) else None
+        if host is not None and _remove(host):
+            removed += 1
+    record.unlink()
+    return removed
+
+
+def tidy_trash(root: Path, profile: Path, junk_items: list[str]) -> int:
+    """Removes from the prefix's trash folder (the XDG trash inside the build's Wine home) the
+    sample's junk items that an earlier run's cleaning left there: Wine's shell neither counts
+    nor empties folders in its trash. Only entries whose recorded origin is one of the sample's
+    junk items are touched."""
+    trash = paths.wine_root(root) / "home" / ".local" / "share" / "Trash"
+    origins = {str(profile / rel.replace("\\", "/")) for rel in junk_items}
+    removed = 0
+    for info in sorted((trash / "info").glob("*.trashinfo")):
+        origin = None
+        for line in info.read_text("utf-8", "replace").splitlines():
+            if line.startswith("Path="):
+                origin = urllib.parse.unquote(line[len("Path="):])
+        if origin not in origins:
+            continue
+        item = trash / "files" / info.name[: -len(".trashinfo")]
+        if item.is_symlink() or not item.exists():
+            item.unlink(missing_ok=True)
+        elif item.is_dir():
+            shutil.rmtree(item)
+        else:
+            item.unlink()
+        info.unlink()
+        removed += 1
+    return removed
+
+
+def _bytes(key: str, size: int) -> bytes:
+    return random.Random(f"{sample_plan.SEED}:{key}").randbytes(size)
+
+
+def _write(host: Path, f: SampleFile) -> None:
+    key = f.content or f.rel
+    with open(host, "wb") as out:
+        if f.sparse:
+            out.write(_bytes(key, min(SPARSE_HEAD, f.size)))
+            out.truncate(f.size)
+            return
+        head = 0
+        if f.shared_prefix:
+            head = min(PREFIX_BYTES, f.size)
+            out.write(_bytes(f.shared_prefix, head))
+        rng = random.Random(f"{sample_plan.SEED}:{key}")
+        left = f.size - head
+        while left > 0:
+            n = min(WRITE_CHUNK, left)
+            out.write(rng.randbytes(n))
+            left -= n
+
+
+def _topmost_new(profile: Path, rel: str) -> str | None:
+    """rel's highest ancestor (or rel itself) below the profile that does not exist yet."""
+    parts = rel.split("\\")
+    for i in range(1, len(parts) + 1):
+        if not (profile.joinpath(*parts[:i])).exists():
+            return "\\".join(parts[:i])
+    return None
+
+
+def plant_files(profile: Path, files: list[SampleFile], now: float) -> list[str]:
+    """Writes the files (hard links last) with their ages; returns the topmost paths made."""
+    made: list[str] = []
+    for f in sorted(files, key=lambda f: bool(f.link_of)):
+        host = _inside(profile, f.rel)
+        if host is None:
+            raise ValueError(f"sample path {f.rel!r} leaves the profile")
+        top = _topmost_new(profile, f.rel)
+        if top is not None and not any(top == m or top.startswith(m + "\\") for m in made):
+            made.append(top)
+        host.parent.mkdir(parents=True, exist_ok=True)
+        if f.link_of:
+            host.unlink(missing_ok=True)
+            os.link(profile.joinpath(*f.link_of.split("\\")), host)
+        else:
+            _write(host, f)
+        stamp = int(now - f.age_days * 86400)
+        os.utime(host, (stamp, stamp))
+    # Folders that stand for one item (an old extract folder in TEMP) carry their files' age.
+    for f in files:
+        if f.is_junk and f.item != f.rel:
+            stamp = int(now - f.age_days * 86400)
+            os.utime(profile.joinpath(*f.item.split("\\")), (stamp, stamp))
+    return made
+
+
+def import_registry(root: Path | None, home: str, remove_only: bool = False) -> None:
+    """Imports the sample's .reg file with the prefix's reg.exe (the file is kept in the build
+    folder, outside the prefix, and only read from there)."""
+    reg_file = (root or paths.build_root()) / "tour" / "sample.reg"
+    reg_file.parent.mkdir(parents=True, exist_ok=True)
+    reg_file.write_text(sample_plan.registry_file(home, remove_only), encoding="utf-16")
+    windows_name = "Z:" + str(reg_file.resolve()).replace("/", "\\")
+    done = subprocess.run(
+        [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "reg.exe", "import",
+         windows_name], stdin=subprocess.DEVNULL, capture_output=True, timeout=WINE_TIMEOUT)
+    if done.returncode != 0:
+        raise RuntimeError("reg import of the sample failed: "
+                           + done.stderr.decode("utf-8", "replace")[-500:])
+
+
+def plant(home: str, root: Path | None = None, now: float | None = None) -> Planted:
+    """Removes the earlier sample and plants a fresh one below the profile folder home."""
+    if not sample_plan_home_ok(home):
+        raise ValueError(f"the profile folder {home!r} is not C:\\users\\NAME")
+    profile = paths.host_path(home, root)
+    if not profile.is_dir() or profile.is_symlink():
+        raise ValueError(f"{profile} is not the prefix's profile folder")
+    temp = profile_relative(windows_env("TEMP", root), home)
+    files = sample_plan.sample_files(temp)
+    removed = remove_previous(profile)
+    trash_removed = tidy_trash(root, profile, list(sample_plan.junk_items(files)))
+    made = plant_files(profile, files, time.time() if now is None else now)
+    record = {"sample": "Files planted by the Tidvale run command; removed by its next run.",
+              "made": made}
+    (profile / sample_plan.RECORD).write_text(json.dumps(record, indent=1) + "\n", "utf-8")
+    import_registry(root, home)
+    return Planted(files, home, temp, profile, removed, trash_removed)
+
+
+def sample_plan_home_ok(home: str) -> bool:
+    from .profile_guard import _HOME
+
+    return isinstance(home, str) and bool(_HOME.match(home))
