@@ -19,9 +19,14 @@ _HOME = re.compile(r"^[cC]:\\users\\[^\\/:*?\"<>|]+$", re.IGNORECASE)
 _BAD_CHARS = set('/:*?"<>|\0')
 
 
+def is_profile_home(home: object) -> bool:
+    """Whether home is a profile folder as Windows names it in the prefix: C:\\users\\NAME."""
+    return isinstance(home, str) and bool(_HOME.match(home))
+
+
 def refusal(path: object, home: str, root: Path | None = None) -> str | None:
     """Why path may not be removed, or None when it is inside the profile folder home."""
-    if not isinstance(home, str) or not _HOME.match(home):
+    if not is_profile_home(home):
         return f"the profile folder {home!r} is not C:\\users\\NAME"
     if not isinstance(path, str):
         return "not a text path"

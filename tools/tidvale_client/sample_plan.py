@@ -12,7 +12,9 @@ from dataclasses import dataclass
 
 SEED = 20261207
 TAG = "tidvale-sample"
-RECORD = TAG + ".json"  # at the profile's root: the sample's label and the list of what it made
+MARKER = TAG + ".txt"  # at the profile's root: the sample's label
+MARKER_TEXT = ("This profile holds the sample planted by the Tidvale run command (scripts/run.sh).\r\n"
+               "Files and folders whose names begin with " + TAG + " are part of it.\r\n")
 KiB, MiB = 1024, 1024 * 1024
 
 LOCAL, ROAMING = "AppData\\Local", "AppData\\Roaming"

@@ -1,10 +1,12 @@
 """Plants the sample profile (sample_plan) into the build's own Wine prefix, after removing the
 one planted before.
 
-Everything goes below the user's profile folder of the prefix, and the record at the profile's
-root lists the topmost files and folders each run made, so the next run removes exactly those.
-A path in the record is removed only when it lies inside the profile on the Linux side, reached
-without any link. The registry part goes through Wine's reg.exe, run in the same prefix.
+Everything goes below the user's profile folder of the prefix, labelled by a marker file at the
+profile's root. A record in the build folder (outside the prefix, so that it is no part of the
+figures) lists the topmost files and folders each run made; the next run removes those and any
+file of the plan still there. A path is removed only when it lies inside the profile on the
+Linux side, reached without any link. The registry part goes through Wine's reg.exe, run in the
+same prefix.
 """
 
 from __future__ import annotations
@@ -20,7 +22,7 @@ import urllib.parse
 from dataclasses import dataclass
 from pathlib import Path
 
-from . import paths, sample_plan
+from . import paths, profile_guard, sample_plan
 from .sample_plan import SampleFile
 
 WRITE_CHUNK = 1 * sample_plan.MiB
@@ -72,8 +74,8 @@ def _inside(profile: Path, rel: str) -> Path | None:
             if stat.S_ISLNK(os.lstat(current).st_mode):
                 return None
         except FileNotFoundError:
-            return current  # nothing to follow below a missing component
-    return current
+            break  # nothing below a missing component can be a link
+    return profile.joinpath(*parts)
 
 
 def _remove(host: Path) -> bool:
@@ -86,21 +88,31 @@ def _remove(host: Path) -> bool:
     return True
 
 
-def remove_previous(profile: Path) -> int:
-    """Removes what the record of an earlier run lists; returns how many paths went."""
-    record = profile / sample_plan.RECORD
-    if not record.is_file():
-        return 0
-    try:
-        made = json.loads(record.read_text("utf-8")).get("made", [])
-    except (ValueError, AttributeError):
-        made = []
+def record_path(root: Path | None) -> Path:
+    return (root or paths.build_root()) / "tour" / "sample-made.json"
+
+
+def remove_previous(profile: Path, record: Path, files: list[SampleFile]) -> int:
+    """Removes what the record of an earlier run lists, and the plan's files wherever they are
+    still found (a record lost with the build's tour folder); returns how many paths went."""
+    made = []
+    if record.is_file():
+        try:
+            made = json.loads(record.read_text("utf-8")).get("made", [])
+        except (ValueError, AttributeError):
+            made = []
+    made = [m for m in made if isinstance(m, str)]
     removed = 0
-    for rel in made:
-        host = _inside(profile, rel) if isinstance(rel, str) else None
+    for rel in made:  # files and folders the sample made
+        host = _inside(profile, rel)
         if host is not None and _remove(host):
             removed += 1
-    record.unlink()
+    for rel in [f.rel for f in files] + [sample_plan.MARKER]:  # files only
+        host = _inside(profile, rel)
+        if host is not None and (host.is_file() or host.is_symlink()):
+            host.unlink()
+            removed += 1
+    record.unlink(missing_ok=True)
     return removed
 
 
@@ -110,13 +122,15 @@ def tidy_trash(root: Path, profile: Path, junk_items: list[str]) -> int:
     nor empties folders in its trash. Only entries whose recorded origin is one of the sample's
     junk items are touched."""
     trash = paths.wine_root(root) / "home" / ".local" / "share" / "Trash"
-    origins = {str(profile / rel.replace("\\", "/")) for rel in junk_items}
+    real_profile = Path(os.path.realpath(profile))
+    origins = {str(real_profile.joinpath(*rel.split("\\"))) for rel in junk_items}
     removed = 0
     for info in sorted((trash / "info").glob("*.trashinfo")):
         origin = None
         for line in info.read_text("utf-8", "replace").splitlines():
             if line.startswith("Path="):
-                origin = urllib.parse.unquote(line[len("Path="):])
+                # Wine records the path through the prefix's dosdevices\c: link.
+                origin = os.path.realpath(urllib.parse.unquote(line[len("Path="):]))
         if origin not in origins:
             continue
         item = trash / "files" / info.name[: -len(".trashinfo")]
@@ -206,24 +220,20 @@ def import_registry(root: Path | None, home: str, remove_only: bool = False) -> 
 
 def plant(home: str, root: Path | None = None, now: float | None = None) -> Planted:
     """Removes the earlier sample and plants a fresh one below the profile folder home."""
-    if not sample_plan_home_ok(home):
+    if not profile_guard.is_profile_home(home):
         raise ValueError(f"the profile folder {home!r} is not C:\\users\\NAME")
     profile = paths.host_path(home, root)
     if not profile.is_dir() or profile.is_symlink():
         raise ValueError(f"{profile} is not the prefix's profile folder")
     temp = profile_relative(windows_env("TEMP", root), home)
     files = sample_plan.sample_files(temp)
-    removed = remove_previous(profile)
+    record = record_path(root)
+    removed = remove_previous(profile, record, files)
     trash_removed = tidy_trash(root, profile, list(sample_plan.junk_items(files)))
     made = plant_files(profile, files, time.time() if now is None else now)
-    record = {"sample": "Files planted by the Tidvale run command; removed by its next run.",
-              "made": made}
-    (profile / sample_plan.RECORD).write_text(json.dumps(record, indent=1) + "\n", "utf-8")
+    (profile / sample_plan.MARKER).write_bytes(sample_plan.MARKER_TEXT.encode("utf-8"))
+    made.append(sample_plan.MARKER)
+    record.parent.mkdir(parents=True, exist_ok=True)
+    record.write_text(json.dumps({"made": made}, indent=1) + "\n", "utf-8")
     import_registry(root, home)
     return Planted(files, home, temp, profile, removed, trash_removed)
-
-
-def sample_plan_home_ok(home: str) -> bool:
-    from .profile_guard import _HOME
-
-    return isinstance(home, str) and bool(_HOME.match(home))
