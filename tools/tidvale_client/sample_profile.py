@@ -63,19 +63,23 @@ def profile_relative(windows: str, home: str) -> str:
 
 def _inside(profile: Path, rel: str) -> Path | None:
     """The Linux path of rel below profile when it is plainly there (no link on the way, no
-    dot-dot), else None."""
+    dot-dot), else None. Names are matched ignoring case, as Windows does, so that a folder the
+    prefix spells differently (Wine's StartUp) is the one used."""
     parts = rel.split("\\")
     if not rel or any(p in ("", ".", "..") or "/" in p for p in parts):
         return None
     current = profile
-    for part in parts:
+    for i, part in enumerate(parts):
+        if not (current / part).exists() and current.is_dir():
+            part = next((e.name for e in current.iterdir() if e.name.lower() == part.lower()),
+                        part)
         current = current / part
         try:
             if stat.S_ISLNK(os.lstat(current).st_mode):
                 return None
         except FileNotFoundError:
-            break  # nothing below a missing component can be a link
-    return profile.joinpath(*parts)
+            return current.joinpath(*parts[i + 1:])  # nothing below can be a link
+    return current
 
 
 def _remove(host: Path) -> bool:
@@ -169,10 +173,14 @@ def _write(host: Path, f: SampleFile) -> None:
 
 
 def _topmost_new(profile: Path, rel: str) -> str | None:
-    """rel's highest ancestor (or rel itself) below the profile that does not exist yet."""
-    parts = rel.split("\\")
+    """rel's highest ancestor (or rel itself) below the profile that does not exist yet, as a
+    path relative to the profile."""
+    host = _inside(profile, rel)
+    if host is None or host.exists():
+        return None
+    parts = host.relative_to(profile).parts
     for i in range(1, len(parts) + 1):
-        if not (profile.joinpath(*parts[:i])).exists():
+        if not profile.joinpath(*parts[:i]).exists():
             return "\\".join(parts[:i])
     return None
 
@@ -190,7 +198,7 @@ def plant_files(profile: Path, files: list[SampleFile], now: float) -> list[str]
         host.parent.mkdir(parents=True, exist_ok=True)
         if f.link_of:
             host.unlink(missing_ok=True)
-            os.link(profile.joinpath(*f.link_of.split("\\")), host)
+            os.link(_inside(profile, f.link_of), host)
         else:
             _write(host, f)
         stamp = int(now - f.age_days * 86400)
@@ -199,7 +207,7 @@ def plant_files(profile: Path, files: list[SampleFile], now: float) -> list[str]
     for f in files:
         if f.is_junk and f.item != f.rel:
             stamp = int(now - f.age_days * 86400)
-            os.utime(profile.joinpath(*f.item.split("\\")), (stamp, stamp))
+            os.utime(_inside(profile, f.item), (stamp, stamp))
     return made
 
 
