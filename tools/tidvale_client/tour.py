@@ -10,6 +10,7 @@ that runs can be compared.
 from __future__ import annotations
 
 import json
+import os
 import time
 from pathlib import Path
 from typing import Any, Callable, TextIO
@@ -26,6 +27,13 @@ LEFTOVER_APPS = 10
 DISK_DEPTH = 2
 RECYCLE = "recycle:"
 OVERVIEW_METHODS = (("deviceId", "device id"), ("deviceName", "computer"), ("homeDir", "home"))
+
+
+def _tree_bytes(folder: Path) -> int:
+    total = 0
+    for here, _, names in os.walk(folder):
+        total += sum(os.lstat(os.path.join(here, n)).st_size for n in names)
+    return total
 
 
 def tour_dir(root: Path) -> Path:
@@ -155,8 +163,8 @@ class Tour:
         record: dict[str, Any] = {"asked": sorted(allowed), "held": sorted(p for p, _ in held)}
         if allowed:
             reply = self.call("deleteItems", {"paths": allowed, "toTrash": True})
-            lines.append(f"freed: {human_bytes(reply['freed'])} "
-                         f"(items the shell removed outright or that were purged from the bin)")
+            lines.append(f"freed: {human_bytes(reply['freed'])} by the program's count (items "
+                         "for which the bin did not grow, or that were purged from it)")
             lines.append(f"left in the bin: {len(reply['inTrash'])} items, "
                          f"{human_bytes(reply['inTrashBytes'])}")
             lines += [f"failed: {p}" for p in reply["failed"]]
@@ -170,22 +178,29 @@ class Tour:
         lines.append(f"emptied: {human_bytes(emptied['freed'])} freed"
                      + (", emptying failed" if emptied["failed"] else "")
                      + f"; the bin now holds {human_bytes(after)}")
-        lines += self.trash_folder_lines("after emptying")
+        lines += self.trash_folder_lines("after emptying", explain=True)
         record.update(binBefore=before, emptied=emptied["freed"], binAfter=after)
         self.figures["clean"] = record
         return lines
 
-    def trash_folder_lines(self, when: str) -> list[str]:
-        """What the prefix's trash folder really holds (read on the Linux side): under Wine the
+    def trash_folder_lines(self, when: str, explain: bool = False) -> list[str]:
+        """What the prefix's trash folder really holds, read on the Linux side: under Wine the
         shell's Recycle Bin is this XDG trash inside the build's Wine home."""
         files = paths.wine_root(self.root) / "home" / ".local" / "share" / "Trash" / "files"
         entries = sorted(files.iterdir()) if files.is_dir() else []
         folders = [e for e in entries if e.is_dir() and not e.is_symlink()]
-        self.figures.setdefault("trashFolder", {})[when] = [len(entries), len(folders)]
+        held = sum(_tree_bytes(f) for f in folders)
+        self.figures.setdefault("trashFolder", {})[when] = [len(entries), len(folders), held]
+        line = f"the prefix's trash folder {when}: {len(entries)} entries"
         if not folders:
-            return [f"the prefix's trash folder {when}: {len(entries)} entries"]
-        return [f"the prefix's trash folder {when}: {len(entries)} entries, {len(folders)} of "
-                f"them folders, which Wine's shell neither counts nor empties ({files})"]
+            return [line]
+        line += f", {len(folders)} of them folders holding {human_bytes(held)}"
+        if not explain:
+            return [line]
+        return [line + ":",
+                "    Wine's shell neither counts nor empties folders in its trash, so the program "
+                "saw no growth",
+                "    of the bin for them and counted them as freed; they stay in " + str(files)]
 
     # -----------------------------------------------------------------------------------------
 
