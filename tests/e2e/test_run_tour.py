@@ -75,14 +75,13 @@ def two_runs():
     first_out, first = run_tour()
     home = first_out.split("planted in ", 1)[1].split(" ", 1)[0]
     profile = paths.host_path(home)
-    temp = sample_plan.sample_files("Temp")  # TEMP is read back from the first run's junk
+    # TEMP, relative to the profile, as the first run's junk scan reported it.
     temp_rel = next(p for p in first["junk"]["items"]
                     if "tidvale-sample-setup-old.tmp" in p).rsplit("\\", 1)[0][len(home) + 1:]
     files = sample_plan.sample_files(temp_rel)
     after_first = profile_state(profile, files)
     second_out, second = run_tour()
     after = outside_build()
-    del temp
     return {"before": before, "after": after, "first": first, "second": second, "home": home,
             "files": files, "after_first": after_first, "out": second_out, "profile": profile}
 

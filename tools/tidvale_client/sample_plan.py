@@ -13,8 +13,9 @@ from dataclasses import dataclass
 SEED = 20261207
 TAG = "tidvale-sample"
 MARKER = TAG + ".txt"  # at the profile's root: the sample's label
-MARKER_TEXT = ("This profile holds the sample planted by the Tidvale run command (scripts/run.sh).\r\n"
-               "Files and folders whose names begin with " + TAG + " are part of it.\r\n")
+MARKER_TEXT = ("This profile holds the sample planted by the Tidvale run command "
+               "(scripts/run.sh).\r\nFiles and folders whose names begin with " + TAG
+               + " are part of it.\r\n")
 KiB, MiB = 1024, 1024 * 1024
 
 LOCAL, ROAMING = "AppData\\Local", "AppData\\Roaming"
@@ -152,7 +153,7 @@ def _app_files() -> list[SampleFile]:
         SampleFile(f"{ROAMING}\\{APP_NAME}\\settings.json", 4 * KiB, "leftover", 2),
         SampleFile(f"{ROAMING}\\{APP_NAME}\\profiles\\default.db", 220 * KiB, "leftover", 2),
         SampleFile(f"{LOCAL}\\{APP_NAME}\\cache\\thumbs.db", 900 * KiB, "leftover", 2),
-        SampleFile(f"AppData\\LocalLow\\Pixelgrove\\telemetry.dat", 60 * KiB, "leftover", 2),
+        SampleFile("AppData\\LocalLow\\Pixelgrove\\telemetry.dat", 60 * KiB, "leftover", 2),
         SampleFile(f"{STARTUP_FOLDER}\\Pixelgrove Tray.lnk", 2 * KiB, "startup", 30),
     ]
 
@@ -176,27 +177,27 @@ def _reg_text(value: str) -> str:
     return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def registry_file(home: str, remove_only: bool = False) -> str:
-    """A .reg file (regedit 5 format) that removes the sample's keys and values and, unless
-    remove_only, writes them afresh: the application's Uninstall entry and its Run values, one of
-    them switched off in the startup-apps settings."""
+def registry_file(home: str) -> str:
+    """A .reg file (regedit 5 format) that removes the sample's keys and values and writes them
+    afresh: the application's Uninstall entry and its Run values, one of them switched off in
+    the startup-apps settings."""
     app = f"{home}\\{APP_HOME}"
     lines = ["Windows Registry Editor Version 5.00", "",
              f"[-{UNINSTALL_KEY}\\{APP_KEY}]", "", f"[{RUN_KEY}]"]
     lines += [f"{_reg_text(name)}=-" for name in RUN_VALUES]
     lines += ["", f"[{APPROVED_RUN_KEY}]", f"{_reg_text(DISABLED_RUN_VALUE)}=-", ""]
-    if remove_only:
-        return "\r\n".join(lines) + "\r\n"
+    uninstall, icon = f'"{app}\\uninstall.exe"', app + "\\pixelgrove.exe,0"
     lines += [f"[{UNINSTALL_KEY}\\{APP_KEY}]",
               f'"DisplayName"={_reg_text(APP_NAME)}',
               f'"DisplayVersion"={_reg_text("3.2.1")}',
               f'"Publisher"={_reg_text(APP_PUBLISHER)}',
               f'"InstallLocation"={_reg_text(app)}',
-              f'"UninstallString"={_reg_text(chr(34) + app + chr(92) + "uninstall.exe" + chr(34))}',
-              f'"DisplayIcon"={_reg_text(app + chr(92) + "pixelgrove.exe,0")}',
+              f'"UninstallString"={_reg_text(uninstall)}',
+              f'"DisplayIcon"={_reg_text(icon)}',
               f'"Comments"={_reg_text("Sample application planted by the Tidvale run command")}',
               "", f"[{RUN_KEY}]"]
-    lines += [f"{_reg_text(name)}={_reg_text(chr(34) + app + chr(92) + 'pgsync.exe' + chr(34) + ' ' + arg)}"
+    sync = f'"{app}\\pgsync.exe"'
+    lines += [f"{_reg_text(name)}={_reg_text(sync + ' ' + arg)}"
               for name, arg in RUN_VALUES.items()]
     lines += ["", f"[{APPROVED_RUN_KEY}]",
               f"{_reg_text(DISABLED_RUN_VALUE)}=hex:03,00,00,00,00,00,00,00,00,00,00,00", ""]

@@ -211,12 +211,12 @@ def plant_files(profile: Path, files: list[SampleFile], now: float) -> list[str]
     return made
 
 
-def import_registry(root: Path | None, home: str, remove_only: bool = False) -> None:
+def import_registry(root: Path | None, home: str) -> None:
     """Imports the sample's .reg file with the prefix's reg.exe (the file is kept in the build
     folder, outside the prefix, and only read from there)."""
     reg_file = (root or paths.build_root()) / "tour" / "sample.reg"
     reg_file.parent.mkdir(parents=True, exist_ok=True)
-    reg_file.write_text(sample_plan.registry_file(home, remove_only), encoding="utf-16")
+    reg_file.write_text(sample_plan.registry_file(home), encoding="utf-16")
     windows_name = "Z:" + str(reg_file.resolve()).replace("/", "\\")
     done = subprocess.run(
         [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "reg.exe", "import",

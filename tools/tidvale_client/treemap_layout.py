@@ -10,7 +10,6 @@ children are laid out in the rest of its box (its content box).
 from __future__ import annotations
 
 from dataclasses import dataclass, field
-from typing import Any
 
 FONT_SIZE = 11.0
 # Width of one character as a share of the font size. Labels use a monospace face, whose
@@ -87,22 +86,20 @@ def squarify(values: list[float], box: Rect) -> list[Rect]:
         row = areas[start:end]
         row_area = sum(row)
         last_row = end == len(areas)
-        if w >= h:  # a column at the left edge
-            thick = w if last_row else min(w, row_area / h if h > 0 else 0.0)
-            offset = y
-            for k, a in enumerate(row):
-                length = h - (offset - y) if k == len(row) - 1 else a / thick if thick else 0.0
-                out[order[start + k]] = Rect(x, offset, thick, length)
-                offset += length
-            x, w = x + thick, w - thick
-        else:  # a row along the top edge
-            thick = h if last_row else min(h, row_area / w if w > 0 else 0.0)
-            offset = x
-            for k, a in enumerate(row):
-                length = w - (offset - x) if k == len(row) - 1 else a / thick if thick else 0.0
-                out[order[start + k]] = Rect(offset, y, length, thick)
-                offset += length
+        # A row along the top edge of a tall space, a column at the left edge of a wide one.
+        along_top = w < h
+        origin, span, room = (x, w, h) if along_top else (y, h, w)
+        thick = room if last_row else min(room, row_area / span if span > 0 else 0.0)
+        offset = origin
+        for k, a in enumerate(row):
+            length = span - (offset - origin) if k == len(row) - 1 else a / thick if thick else 0.0
+            out[order[start + k]] = Rect(offset, y, length, thick) if along_top \
+                else Rect(x, offset, thick, length)
+            offset += length
+        if along_top:
             y, h = y + thick, h - thick
+        else:
+            x, w = x + thick, w - thick
         start = end
     return [r for r in out if r is not None]
 
@@ -160,9 +157,3 @@ def walk(placed: Placed):
 
 def root_box(width: float, height: float, legend: float) -> Rect:
     return Rect(0.0, legend, width, height - legend)
-
-
-def node_count(reply: Any) -> int:
-    if not isinstance(reply, dict):
-        return 0
-    return 1 + sum(node_count(c) for c in reply.get("children", []))
