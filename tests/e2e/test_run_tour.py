@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from tidvale_client import paths, sample_plan
+from tidvale_client import paths, sample_plan, sample_profile
 
 from treemap_check import check_treemap
 
@@ -82,8 +82,12 @@ def two_runs():
     after_first = profile_state(profile, files)
     second_out, second = run_tour()
     after = outside_build()
-    return {"before": before, "after": after, "first": first, "second": second, "home": home,
-            "files": files, "after_first": after_first, "out": second_out, "profile": profile}
+    yield {"before": before, "after": after, "first": first, "second": second, "home": home,
+           "files": files, "after_first": after_first, "out": second_out, "profile": profile}
+    # The prefix is shared with the other end-to-end tests: take the sample away again.
+    assert sample_profile.unplant(home) > 0
+    assert not any(profile.joinpath(*f.rel.split("\\")).exists() for f in files)
+    assert not (profile / sample_plan.MARKER).exists()
 
 
 def test_the_sample_goes_only_into_the_prefix(two_runs):

@@ -177,15 +177,17 @@ def _reg_text(value: str) -> str:
     return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
 
 
-def registry_file(home: str) -> str:
-    """A .reg file (regedit 5 format) that removes the sample's keys and values and writes them
-    afresh: the application's Uninstall entry and its Run values, one of them switched off in
-    the startup-apps settings."""
+def registry_file(home: str, write: bool = True) -> str:
+    """A .reg file (regedit 5 format) that removes the sample's keys and values and, when write
+    is set, writes them afresh: the application's Uninstall entry and its Run values, one of them
+    switched off in the startup-apps settings."""
     app = f"{home}\\{APP_HOME}"
     lines = ["Windows Registry Editor Version 5.00", "",
              f"[-{UNINSTALL_KEY}\\{APP_KEY}]", "", f"[{RUN_KEY}]"]
     lines += [f"{_reg_text(name)}=-" for name in RUN_VALUES]
     lines += ["", f"[{APPROVED_RUN_KEY}]", f"{_reg_text(DISABLED_RUN_VALUE)}=-", ""]
+    if not write:
+        return "\r\n".join(lines) + "\r\n"
     uninstall, icon = f'"{app}\\uninstall.exe"', app + "\\pixelgrove.exe,0"
     lines += [f"[{UNINSTALL_KEY}\\{APP_KEY}]",
               f'"DisplayName"={_reg_text(APP_NAME)}',

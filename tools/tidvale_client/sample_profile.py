@@ -116,7 +116,28 @@ def remove_previous(profile: Path, record: Path, files: list[SampleFile]) -> int
         if host is not None and (host.is_file() or host.is_symlink()):
             host.unlink()
             removed += 1
+        if host is not None:
+            removed += _remove_empty_labelled_folders(profile, host.parent)
     record.unlink(missing_ok=True)
+    return removed
+
+
+def _remove_empty_labelled_folders(profile: Path, folder: Path) -> int:
+    """Removes folder and its parents while they are empty and inside a folder whose name
+    carries the sample's label (the tag or the sample application's name)."""
+    labels = (sample_plan.TAG, sample_plan.APP_NAME.split()[0].lower())
+    parts = folder.relative_to(profile).parts
+    labelled = [any(label in part.lower() for label in labels) for part in parts]
+    removed = 0
+    for depth in range(len(parts), 0, -1):
+        here = profile.joinpath(*parts[:depth])
+        if not here.exists() and not here.is_symlink():
+            continue  # cleaned away already, with what it held
+        if not any(labelled[:depth]) or here.is_symlink() or not here.is_dir() \
+                or any(here.iterdir()):
+            break
+        here.rmdir()
+        removed += 1
     return removed
 
 
@@ -211,12 +232,12 @@ def plant_files(profile: Path, files: list[SampleFile], now: float) -> list[str]
     return made
 
 
-def import_registry(root: Path | None, home: str) -> None:
+def import_registry(root: Path | None, home: str, write: bool = True) -> None:
     """Imports the sample's .reg file with the prefix's reg.exe (the file is kept in the build
     folder, outside the prefix, and only read from there)."""
     reg_file = (root or paths.build_root()) / "tour" / "sample.reg"
     reg_file.parent.mkdir(parents=True, exist_ok=True)
-    reg_file.write_text(sample_plan.registry_file(home), encoding="utf-16")
+    reg_file.write_text(sample_plan.registry_file(home, write), encoding="utf-16")
     windows_name = "Z:" + str(reg_file.resolve()).replace("/", "\\")
     done = subprocess.run(
         [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "reg.exe", "import",
@@ -226,22 +247,41 @@ def import_registry(root: Path | None, home: str) -> None:
                            + done.stderr.decode("utf-8", "replace")[-500:])
 
 
-def plant(home: str, root: Path | None = None, now: float | None = None) -> Planted:
-    """Removes the earlier sample and plants a fresh one below the profile folder home."""
+def _profile(home: str, root: Path | None) -> Path:
     if not profile_guard.is_profile_home(home):
         raise ValueError(f"the profile folder {home!r} is not C:\\users\\NAME")
     profile = paths.host_path(home, root)
     if not profile.is_dir() or profile.is_symlink():
         raise ValueError(f"{profile} is not the prefix's profile folder")
+    return profile
+
+
+def _clear(home: str, root: Path | None) -> tuple[Path, str, list[SampleFile], int, int]:
+    """Removes the earlier sample's files, its leftovers in the trash folder and its record."""
+    profile = _profile(home, root)
     temp = profile_relative(windows_env("TEMP", root), home)
     files = sample_plan.sample_files(temp)
-    record = record_path(root)
-    removed = remove_previous(profile, record, files)
+    removed = remove_previous(profile, record_path(root), files)
     trash_removed = tidy_trash(root, profile, list(sample_plan.junk_items(files)))
+    return profile, temp, files, removed, trash_removed
+
+
+def plant(home: str, root: Path | None = None, now: float | None = None) -> Planted:
+    """Removes the earlier sample and plants a fresh one below the profile folder home."""
+    profile, temp, files, removed, trash_removed = _clear(home, root)
     made = plant_files(profile, files, time.time() if now is None else now)
     (profile / sample_plan.MARKER).write_bytes(sample_plan.MARKER_TEXT.encode("utf-8"))
     made.append(sample_plan.MARKER)
+    record = record_path(root)
     record.parent.mkdir(parents=True, exist_ok=True)
     record.write_text(json.dumps({"made": made}, indent=1) + "\n", "utf-8")
     import_registry(root, home)
     return Planted(files, home, temp, profile, removed, trash_removed)
+
+
+def unplant(home: str, root: Path | None = None) -> int:
+    """Removes the sample (files, registry entries, its items in the trash folder); returns how
+    many paths went."""
+    _, _, _, removed, trash_removed = _clear(home, root)
+    import_registry(root, home, write=False)
+    return removed + trash_removed
