@@ -40,8 +40,8 @@ def outside_build() -> dict[str, dict]:
     root = paths.build_root()
     views = {"repository": snapshot(paths.REPO, root)}
     if paths.REPO not in root.parents:
-        views["siblings"] = {e.name: os.lstat(e).st_mtime_ns for e in root.parent.iterdir()
-                             if e != root}
+        # Beside a build folder elsewhere other builds may be busy: only names are compared.
+        views["siblings"] = sorted(e.name for e in root.parent.iterdir() if e != root)
     trash = Path(os.path.expanduser("~")) / ".local" / "share" / "Trash"
     if trash.is_dir() and root not in trash.parents:
         views["user trash"] = snapshot(trash, root)
