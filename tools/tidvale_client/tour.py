@@ -41,6 +41,8 @@ def tour_dir(root: Path) -> Path:
 
 
 class Tour:
+    """One tour through a running program; figures collects what each step found."""
+
     def __init__(self, prog: TidvaleProcess, root: Path, out: TextIO, err: TextIO,
                  finish_progress: Callable[[], None], timeout: float) -> None:
         self.prog, self.root, self.out, self.err = prog, root, out, err
@@ -48,6 +50,7 @@ class Tour:
         self.timeout = timeout
         self.figures: dict[str, Any] = {}
         self.home = ""
+        self.junk_reply: dict = {"categories": []}  # the junk step's reply, cleaned afterwards
 
     # -----------------------------------------------------------------------------------------
 
