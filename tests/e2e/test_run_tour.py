@@ -178,3 +178,19 @@ def test_the_treemaps_of_the_tour_and_of_the_client_are_sound(two_runs, tmp_path
     reply = json.loads(done.stdout)
     counts = check_treemap(direct.read_text("utf-8"))
     assert counts["nodes"] > 3 and reply["name"] in counts["legend"]
+
+
+def test_no_sample_tours_the_prefix_as_it_is(two_runs):
+    record = paths.build_root() / "tour" / "sample-made.json"
+    made_before = record.read_bytes()
+    state_before = profile_state(two_runs["profile"], two_runs["files"])
+    done = subprocess.run([str(RUN), "--no-sample"], stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=RUN_TIMEOUT)
+    out = done.stdout.decode("utf-8", "replace")
+    assert done.returncode == 0 and "not planted" in out and "[7/7] Startup items" in out, out
+    assert record.read_bytes() == made_before
+    assert profile_state(two_runs["profile"], two_runs["files"]) == state_before
+    figures = json.loads((paths.build_root() / "tour" / "figures.json").read_text("utf-8"))
+    assert figures["largest"] == two_runs["second"]["largest"]
+    assert not [p for p in figures["junk"]["items"] if "tidvale-sample" in p], \
+        "the sample's junk is back although nothing was planted"

@@ -97,7 +97,9 @@ class Tour:
     def largest(self) -> list[str]:
         reply = self.call("scanLargeFiles", {"minSize": 1})
         reply = dict(reply, items=reply["items"][:LARGEST_SHOWN])
-        self.figures["largest"] = [[i["path"], i["size"]] for i in reply["items"]]
+        # Files of equal size come in no set order: the figures sort them, so runs compare.
+        self.figures["largest"] = sorted(([i["path"], i["size"]] for i in reply["items"]),
+                                         key=lambda e: (-e[1], e[0]))
         lines = storage_views.large_files_summary(reply).splitlines()
         lines[-1] = f"the {len(reply['items'])} largest of {reply['scanned']} files scanned " \
                     "(AppData, hidden and system files are left out)"
@@ -121,7 +123,8 @@ class Tour:
                 collect(child)
 
         collect(reply)
-        self.figures["disk"] = {"size": reply["size"], "files": reply["files"], "nodes": nodes}
+        self.figures["disk"] = {"size": reply["size"], "files": reply["files"],
+                                "nodes": sorted(nodes)}
         svg = write_treemap(reply, tour_dir(self.root) / "profile-treemap.svg")
         self.figures["treemap"] = str(svg)
         return storage_views.disk_summary(reply).splitlines() + [f"treemap: {svg}"]
@@ -140,13 +143,13 @@ class Tour:
             for i in items:
                 weak = "  (weak: first word only, never preselected)" if i["weak"] else ""
                 lines.append(f"    {human_bytes(i['size']):>10}  {i['name']}{weak}")
-        self.figures["apps"] = {"apps": [[a["name"], a["size"]] for a in apps],
+        self.figures["apps"] = {"apps": sorted([a["name"], a["size"]] for a in apps),
                                 "leftovers": found}
         return lines
 
     def startup(self) -> list[str]:
         reply = self.call("listStartupItems")
-        self.figures["startup"] = [[i["id"], i["enabled"]] for i in reply["items"]]
+        self.figures["startup"] = sorted([i["id"], i["enabled"]] for i in reply["items"])
         return software_views.startup_summary(reply).splitlines()
 
     # -----------------------------------------------------------------------------------------
