@@ -18,10 +18,20 @@ source "$repo/scripts/build-lib.sh"
 "$repo/scripts/setup.sh" "$build_root"
 
 # The build is incremental, so an up-to-date tree costs only ninja's check. Its output goes to a
-# log so that standard output carries only the client's answer.
+# log so that standard output carries only the client's answer; on a terminal, ninja's step
+# counter is shown on one line of standard error.
 log="$build_root/run-build.log"
 echo "run: building the program (log: $log)" >&2
-if ! build_preset windows --target tidvale_app >"$log" 2>&1; then
+: >"$log"
+build_status=0
+build_preset windows --target tidvale_app 2>&1 | while IFS= read -r line; do
+  printf '%s\n' "$line" >>"$log"
+  if [ -t 2 ] && [[ $line =~ ^\[([0-9]+/[0-9]+)\] ]]; then
+    printf '\rrun: building, step %s ' "${BASH_REMATCH[1]}" >&2
+  fi
+done || build_status=$?
+[ -t 2 ] && printf '\r%40s\r' '' >&2
+if ((build_status)); then
   tail -40 "$log" >&2
   echo "run: the Windows build failed" >&2
   exit 1
