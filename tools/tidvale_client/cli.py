@@ -13,6 +13,7 @@ from typing import Any, TextIO
 
 from . import codec, display, method_codec, paths, summaries, system_views, tour
 from .process import ProtocolError, TidvaleProcess
+from .tour import OVERVIEW_METHODS
 from .treemap_svg import write_treemap
 
 EXIT_OK = 0
@@ -23,7 +24,6 @@ EXIT_ERROR_REPLY = 4
 
 DEFAULT_TIMEOUT = 600.0
 FALLBACK_WIDTH = 80
-OVERVIEW_METHODS = (("deviceId", "device id"), ("deviceName", "computer"), ("homeDir", "home"))
 
 
 class ProgressDisplay:
