@@ -7,7 +7,7 @@
 #                                        groups, disk usage (with a treemap), applications and
 #                                        their leftovers, startup items, each timed with live
 #                                        progress; then cleans the junk found in the profile
-#   scripts/run.sh --no-sample           the same on the prefix as it is
+#   scripts/run.sh --no-sample           the seven steps on the prefix as it is; removes nothing
 #   scripts/run.sh METHOD [JSON-ARGS]    calls one method and prints the reply as JSON
 #                                        (options of tools/tidvale-call, e.g. --summary, pass on)
 # Environment: TIDVALE_BUILD_ROOT (default <repo>/build).

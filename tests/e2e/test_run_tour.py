@@ -188,6 +188,7 @@ def test_no_sample_tours_the_prefix_as_it_is(two_runs):
                           capture_output=True, timeout=RUN_TIMEOUT)
     out = done.stdout.decode("utf-8", "replace")
     assert done.returncode == 0 and "not planted" in out and "[7/7] Startup items" in out, out
+    assert "[clean]" not in out and "removes nothing" in out, out
     assert record.read_bytes() == made_before
     assert profile_state(two_runs["profile"], two_runs["files"]) == state_before
     figures = json.loads((paths.build_root() / "tour" / "figures.json").read_text("utf-8"))

@@ -77,7 +77,8 @@ def parse_args(argv: list[str]) -> argparse.Namespace:
                    "(overview, junk, largest files, duplicates, disk usage, applications, "
                    "startup items) and clean the junk found in the profile")
     p.add_argument("--no-sample", action="store_true",
-                   help="with --tour: scan the prefix as it is, without planting the sample")
+                   help="with --tour: scan the prefix as it is, without planting the sample; "
+                        "nothing is removed")
     p.add_argument("--treemap", metavar="FILE.svg",
                    help="with analyzeDisk: also draw the reply as a squarified treemap in FILE")
     p.add_argument("--build-root",

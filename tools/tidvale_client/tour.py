@@ -3,7 +3,7 @@
 Seven steps, each timed and with live progress (system overview, junk, largest files, duplicate
 groups, disk usage with a treemap, applications with their leftovers, startup items), then the
 cleaning: the junk found inside the profile folder goes to the Recycle Bin, the bin is shown and
-emptied. The figures of every step are also written as JSON beside the treemap (build/tour), so
+emptied (only after planting the sample: with --no-sample nothing is removed). The figures of every step are also written as JSON beside the treemap (build/tour), so
 that runs can be compared.
 """
 
@@ -233,7 +233,10 @@ class Tour:
         self.step(5, f"Disk usage of the profile, {DISK_DEPTH} levels", self.disk)
         self.step(6, "Applications and their leftovers", self.apps)
         self.step(7, "Startup items", self.startup)
-        self.step("clean", "Cleaning the junk found in the profile", self.clean)
+        if plant:
+            self.step("clean", "Cleaning the junk found in the profile", self.clean)
+        else:
+            self.say("\nclean: skipped (--no-sample): a scan of the prefix as it is removes nothing")
         record = tour_dir(self.root) / "figures.json"
         record.write_text(json.dumps(self.figures, indent=1, ensure_ascii=False) + "\n", "utf-8")
         self.say(f"\nfigures: {record}\ntreemap: {self.figures['treemap']}")
