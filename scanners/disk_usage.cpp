@@ -51,7 +51,8 @@ EncodableMap nodeMap(const DiskNode& node) {
                    [](const DiskNode* a, const DiskNode* b) { return a->size > b->size; });
   int64_t folded = 0;
   if (children.size() > kDiskChildLimit) {
-    for (size_t i = kDiskChildLimit; i < children.size(); ++i) folded = addSize(folded, children[i]->size);
+    for (size_t i = kDiskChildLimit; i < children.size(); ++i)
+      folded = addSize(folded, children[i]->size);
     children.resize(kDiskChildLimit);
   }
   EncodableList childMaps;
@@ -79,9 +80,32 @@ class DiskTreeBuilder {
     root_.isDir = true;
   }
 
-  // `path` is the root as given followed by the file's components.
+  // `path` is the root as given followed by the file's components. The walk gives a folder's
+  // files one after another, so the nodes of the last file's folder are kept and reused while the
+  // text before the file's name is the same.
   void addFile(const std::wstring& path, int64_t bytes) {
     root_.add(bytes);
+    const size_t nameStart = path.find_last_of(L"\\/") + 1;  // 0 when there is no separator
+    const std::wstring_view folder = std::wstring_view(path).substr(0, nameStart);
+    if (folderText_.empty() || folder != folderText_ || nameStart == path.size()) {
+      walkDown(path, bytes, nameStart);
+      return;
+    }
+    for (DiskNode* node : folderNodes_) node->add(bytes);
+    if (static_cast<int32_t>(folderNodes_.size()) < depth_) {
+      DiskNode& parent = folderNodes_.empty() ? root_ : *folderNodes_.back();
+      child(parent, std::wstring_view(path).substr(nameStart), path, false).add(bytes);
+    }
+  }
+
+  const DiskNode& root() const { return root_; }
+
+ private:
+  // Adds the file to a node per component down to the depth, and keeps its folder's nodes (those
+  // of the components before the name) for the files that follow when the name can be told apart.
+  void walkDown(const std::wstring& path, int64_t bytes, size_t nameStart) {
+    folderText_.clear();
+    folderNodes_.clear();
     std::wstring_view rest = std::wstring_view(path).substr(std::min(rootLength_, path.size()));
     DiskNode* current = &root_;
     for (int32_t level = 0; level < depth_; ++level) {
@@ -94,12 +118,16 @@ class DiskTreeBuilder {
       const std::wstring_view prefix = std::wstring_view(path).substr(0, path.size() - rest.size());
       current = &child(*current, component, prefix, !last);
       current->add(bytes);
+      if (!last) folderNodes_.push_back(current);
     }
+    // A path whose last component is not a name below the root keeps nothing.
+    if (nameStart < rootLength_ || nameStart == path.size()) {
+      folderNodes_.clear();
+      return;
+    }
+    folderText_.assign(path, 0, nameStart);
   }
 
-  const DiskNode& root() const { return root_; }
-
- private:
   DiskNode& child(DiskNode& parent, std::wstring_view component, std::wstring_view path,
                   bool isDir) {
     const auto found = parent.children.find(component);
@@ -117,6 +145,10 @@ class DiskTreeBuilder {
   int32_t depth_;
   Utf8Converter toUtf8_;
   DiskNode root_;
+  // The text of the last walked file's folder (up to and with its last separator) and the nodes
+  // of that folder's components, root excluded; empty text matches no file.
+  std::wstring folderText_;
+  std::vector<DiskNode*> folderNodes_;
 };
 
 }  // namespace
