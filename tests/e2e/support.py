@@ -5,7 +5,6 @@ from __future__ import annotations
 import functools
 import os
 import shutil
-import subprocess
 import uuid
 from pathlib import Path
 
@@ -47,11 +46,8 @@ def unique_name(prefix: str = "tidvale-e2e") -> str:
 
 @functools.lru_cache(maxsize=None)
 def windows_env(name: str) -> str:
-    """An environment variable as programs in the prefix see it (asked of Wine's cmd)."""
-    out = subprocess.run(
-        [str(paths.WINE_RUN), "--root", str(paths.wine_root()), "cmd.exe", "/c", f"echo %{name}%"],
-        stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=True)
-    return out.stdout.decode("utf-8", "replace").strip()
+    """An environment variable as programs in the prefix see it (asked once per name)."""
+    return paths.windows_env(name)
 
 
 def machine_guid() -> str | None:

@@ -78,8 +78,7 @@ def test_pick_folder_dismissed_answers_null(start_program):
     prog = start_program()
     rid = prog.call_async("pickFolder")
     done = subprocess.run(
-        [str(paths.WINE_RUN), "--root", str(paths.wine_root()), str(helper), "0",
-         str(DIALOG_WAIT_SECONDS)],
+        paths.wine_command(str(helper), "0", str(DIALOG_WAIT_SECONDS)),
         stdin=subprocess.DEVNULL, capture_output=True, timeout=DIALOG_WAIT_SECONDS + 60)
     assert done.returncode == 0, f"no folder dialog was found: {done.stderr!r}"
     raw = prog.wait_reply_raw(rid)

@@ -27,7 +27,7 @@ PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 def reg(*args: str, check: bool = True) -> subprocess.CompletedProcess:
     """reg.exe inside the prefix."""
     return subprocess.run(
-        [str(paths.WINE_RUN), "--root", str(paths.wine_root()), "reg.exe", *args],
+        paths.wine_command("reg.exe", *args),
         stdin=subprocess.DEVNULL, capture_output=True, timeout=120, check=check)
 
 

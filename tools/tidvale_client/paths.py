@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import os
 import re
+import subprocess
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
@@ -30,6 +31,24 @@ def wine_root(root: Path | None = None) -> Path:
 
 def drive_c(root: Path | None = None) -> Path:
     return wine_root(root) / "prefix" / "drive_c"
+
+
+def prefix_trash(root: Path | None = None) -> Path:
+    """The XDG trash of the prefix's own home, where Wine's shell puts what goes to the bin."""
+    return wine_root(root) / "home" / ".local" / "share" / "Trash"
+
+
+def wine_command(*args: str, root: Path | None = None) -> list[str]:
+    """A command line that runs args[0] (a program or a path) in the build's prefix."""
+    return [str(WINE_RUN), "--root", str(wine_root(root)), *args]
+
+
+def windows_env(name: str, root: Path | None = None, timeout: float = 120) -> str:
+    """An environment variable as programs in the prefix see it (asked of Wine's cmd)."""
+    done = subprocess.run(wine_command("cmd.exe", "/c", f"echo %{name}%", root=root),
+                          stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout,
+                          check=True)
+    return done.stdout.decode("utf-8", "replace").strip()
 
 
 _DRIVE_C = re.compile(r"^[cC]:[\\/]?")

@@ -86,8 +86,7 @@ class TidvaleProcess:
         self._stderr_file = tempfile.NamedTemporaryFile(prefix="tidvale-stderr-", delete=False)
         env = dict(os.environ, TIDVALE_LIVE_STDERR="1")
         self.proc = subprocess.Popen(
-            [str(paths.WINE_RUN), "--root", str(paths.wine_root(self.build_root)), str(self.exe),
-             *args],
+            paths.wine_command(str(self.exe), *args, root=self.build_root),
             stdin=subprocess.PIPE,
             stdout=subprocess.PIPE,
             stderr=self._stderr_file,
@@ -242,8 +241,7 @@ class TidvaleProcess:
 
     def thread_backtraces(self, limit: int = BACKTRACE_CHARS) -> str:
         """Backtraces of the running program's threads, from Wine's debugger (diagnostics)."""
-        cmd = [str(paths.WINE_RUN), "--root", str(paths.wine_root(self.build_root)), "winedbg",
-               "--command", "bt all"]
+        cmd = paths.wine_command("winedbg", "--command", "bt all", root=self.build_root)
         try:
             done = subprocess.run(cmd, stdin=subprocess.DEVNULL, capture_output=True,
                                   timeout=BACKTRACE_TIMEOUT)

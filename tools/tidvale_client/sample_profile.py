@@ -45,15 +45,6 @@ class Planted:
         return sum(f.size for f in self.files)
 
 
-def windows_env(name: str, root: Path | None = None) -> str:
-    """An environment variable as programs in the prefix see it."""
-    done = subprocess.run(
-        [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "cmd.exe", "/c",
-         f"echo %{name}%"], stdin=subprocess.DEVNULL, capture_output=True,
-        timeout=WINE_TIMEOUT, check=True)
-    return done.stdout.decode("utf-8", "replace").strip()
-
-
 def profile_relative(windows: str, home: str) -> str:
     head = home + "\\"
     if not windows.lower().startswith(head.lower()):
@@ -146,7 +137,7 @@ def tidy_trash(root: Path, profile: Path, junk_items: list[str]) -> int:
     sample's junk items that an earlier run's cleaning left there: Wine's shell neither counts
     nor empties folders in its trash. Only entries whose recorded origin is one of the sample's
     junk items are touched."""
-    trash = paths.wine_root(root) / "home" / ".local" / "share" / "Trash"
+    trash = paths.prefix_trash(root)
     real_profile = Path(os.path.realpath(profile))
     origins = {str(real_profile.joinpath(*rel.split("\\"))) for rel in junk_items}
     removed = 0
@@ -240,8 +231,8 @@ def import_registry(root: Path | None, home: str, write: bool = True) -> None:
     reg_file.write_text(sample_plan.registry_file(home, write), encoding="utf-16")
     windows_name = "Z:" + str(reg_file.resolve()).replace("/", "\\")
     done = subprocess.run(
-        [str(paths.WINE_RUN), "--root", str(paths.wine_root(root)), "reg.exe", "import",
-         windows_name], stdin=subprocess.DEVNULL, capture_output=True, timeout=WINE_TIMEOUT)
+        paths.wine_command("reg.exe", "import", windows_name, root=root),
+        stdin=subprocess.DEVNULL, capture_output=True, timeout=WINE_TIMEOUT)
     if done.returncode != 0:
         raise RuntimeError("reg import of the sample failed: "
                            + done.stderr.decode("utf-8", "replace")[-500:])
@@ -259,7 +250,7 @@ def _profile(home: str, root: Path | None) -> Path:
 def _clear(home: str, root: Path | None) -> tuple[Path, str, list[SampleFile], int, int]:
     """Removes the earlier sample's files, its leftovers in the trash folder and its record."""
     profile = _profile(home, root)
-    temp = profile_relative(windows_env("TEMP", root), home)
+    temp = profile_relative(paths.windows_env("TEMP", root, WINE_TIMEOUT), home)
     files = sample_plan.sample_files(temp)
     removed = remove_previous(profile, record_path(root), files)
     trash_removed = tidy_trash(root, profile, list(sample_plan.junk_items(files)))

@@ -192,7 +192,7 @@ class Tour:
     def trash_folder_lines(self, when: str, explain: bool = False) -> list[str]:
         """What the prefix's trash folder really holds, read on the Linux side: under Wine the
         shell's Recycle Bin is this XDG trash inside the build's Wine home."""
-        files = paths.wine_root(self.root) / "home" / ".local" / "share" / "Trash" / "files"
+        files = paths.prefix_trash(self.root) / "files"
         entries = sorted(files.iterdir()) if files.is_dir() else []
         folders = [e for e in entries if e.is_dir() and not e.is_symlink()]
         held = sum(_tree_bytes(f) for f in folders)
