@@ -69,6 +69,7 @@ struct FakeFileSystem::Node {
   uint64_t id = 0;       // the file id; an alias shows its folder's
   bool denied = false;
   bool inUse = false;
+  int pins = 0;  // held in place: another process can neither move nor replace it
   std::optional<size_t> failAfter;
   Node* parent = nullptr;
   std::vector<std::shared_ptr<Node>> children;  // shared: a held folder outlives its detaching
@@ -90,7 +91,7 @@ struct FakeFileSystem::Node {
     return nullptr;
   }
   DirEntry entry() const {
-    return DirEntry{name, attributes, reparseTag, isFolder() ? 0 : size, lastWriteTime};
+    return DirEntry{name, attributes, reparseTag, isFolder() ? 0 : size, lastWriteTime, id};
   }
   // Takes the node out of its folder; it lives on while a held folder refers to it, and is gone
   // on return otherwise.
@@ -243,25 +244,37 @@ void FakeFileSystem::setInUse(const std::wstring& file, bool inUse) {
   if (Node* node = existing(file)) node->inUse = inUse;
 }
 
-void FakeFileSystem::erase(const std::wstring& path) {
+bool FakeFileSystem::erase(const std::wstring& path) {
   std::lock_guard guard(lock_);
   Node* node = existing(path);
-  if (node && node->parent) node->detach();
+  if (!node || !node->parent || node->pins > 0) return false;
+  node->detach();
+  return true;
 }
 
-void FakeFileSystem::replaceWithJunction(const std::wstring& path, const std::wstring& target) {
+bool FakeFileSystem::replace(const std::wstring& path, const std::wstring& target, bool junction) {
   std::lock_guard guard(lock_);
   Node* node = existing(path);
-  if (!node || !node->parent) return;
+  if (!node || !node->parent || node->pins > 0) return false;
   Node& folder = *node->parent;
-  auto junction = std::make_shared<Node>();
-  junction->name = node->name;
-  junction->attributes = kAttributeReparsePoint | kAttributeDirectory;
-  junction->reparseTag = kReparseTagMountPoint;
-  junction->target = target;
-  junction->parent = &folder;
+  auto replacement = std::make_shared<Node>();
+  replacement->name = node->name;
+  replacement->attributes = kAttributeDirectory | (junction ? kAttributeReparsePoint : 0);
+  replacement->reparseTag = junction ? kReparseTagMountPoint : 0;
+  (junction ? replacement->target : replacement->aliasOf) = target;
+  replacement->id = nextId_++;
+  replacement->parent = &folder;
   node->detach();
-  folder.children.push_back(std::move(junction));
+  folder.children.push_back(std::move(replacement));
+  return true;
+}
+
+bool FakeFileSystem::replaceWithJunction(const std::wstring& path, const std::wstring& target) {
+  return replace(path, target, /*junction=*/true);
+}
+
+bool FakeFileSystem::replaceWithFollowedLink(const std::wstring& path, const std::wstring& target) {
+  return replace(path, target, /*junction=*/false);
 }
 
 void FakeFileSystem::setListingHook(ListingHook hook) {
@@ -272,6 +285,12 @@ void FakeFileSystem::setListingHook(ListingHook hook) {
 void FakeFileSystem::setLookupHook(LookupHook hook) {
   std::lock_guard guard(lock_);
   lookupHook_ = std::move(hook);
+}
+
+uint64_t FakeFileSystem::idOf(const std::wstring& path) {
+  std::lock_guard guard(lock_);
+  const Node* node = throughAliases(existing(path));
+  return node ? node->id : 0;
 }
 
 bool FakeFileSystem::exists(const std::wstring& path) {
@@ -286,10 +305,16 @@ std::vector<std::wstring> FakeFileSystem::openedFolders() {
 
 std::unique_ptr<FolderListing> FakeFileSystem::listing(const Node& folder,
                                                        const std::wstring& path) {
+  // Called with the lock held.
   if (!folder.isFolder() || folder.denied) return nullptr;
   std::vector<DirEntry> entries;
   entries.reserve(folder.children.size());
-  for (const auto& child : folder.children) entries.push_back(child->entry());
+  for (const auto& child : folder.children) {
+    // An alias lists as the folder it is another name for.
+    const Node* shown = throughAliases(child.get());
+    entries.push_back(shown ? shown->entry() : child->entry());
+    entries.back().name = child->name;
+  }
   return std::make_unique<FakeListing>(path, std::move(entries), folder.failAfter, hook_);
 }
 
@@ -360,15 +385,12 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
     return owner_.listing(*node_, path_);
   }
 
-  Hold holdChild(const std::wstring& name) override {
-    std::lock_guard guard(owner_.lock_);
-    Node* child = owner_.throughAliases(node_->child(name));
-    if (!child) return Hold{HoldOutcome::Missing};
-    return owner_.hold(child->shared(), joinPath(path_, name));
-  }
+  Hold holdChild(const DirEntry& listed) override { return open(listed, /*pin=*/false); }
 
   // The fake keeps no access rights: passing is holding.
-  Hold passChild(const std::wstring& name) override { return holdChild(name); }
+  Hold passChild(const DirEntry& listed) override { return open(listed, /*pin=*/false); }
+
+  Hold pinChild(const DirEntry& listed) override { return open(listed, /*pin=*/true); }
 
   StatusOutcome lookup(const std::wstring& name, DirEntry& entry) override {
     LookupHook hook;
@@ -393,11 +415,22 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
     return FileId{1, node_->id, 0};
   }
 
-  // The fake opens every entry as itself, so the listed attributes always agree.
-  FsError removeChild(const std::wstring& name, uint32_t /*listedAttributes*/) override {
+  ~HeldNode() override {
     std::lock_guard guard(owner_.lock_);
-    Node* child = node_->child(name);
-    return child ? owner_.removeNode(*child) : FsError::NotFound;
+    node_->pins -= pinned_ ? 1 : 0;
+  }
+
+  void pin() { pinned_ = true, ++node_->pins; }
+
+  // The entry goes as itself; through an alias, the open reaches (and removes) its folder, as
+  // Wine's does through a Linux link, unless the id check refuses it.
+  FsError removeChild(const DirEntry& listed) override {
+    std::lock_guard guard(owner_.lock_);
+    Node* child = node_->child(listed.name);
+    Node* opened = owner_.throughAliases(child);
+    if (!opened) return FsError::NotFound;
+    if (opened->id != listed.fileId) return FsError::Changed;
+    return owner_.removeNode(*opened);
   }
 
   FsError removeSelf() override {
@@ -407,9 +440,21 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
   }
 
  private:
+  // Opens the listed entry through this folder, as the Win32 folder does: the id must agree.
+  Hold open(const DirEntry& listed, bool pin) {
+    std::lock_guard guard(owner_.lock_);
+    Node* opened = owner_.throughAliases(node_->child(listed.name));
+    if (!opened) return Hold{HoldOutcome::Missing};
+    if (opened->id != listed.fileId) return Hold{HoldOutcome::Failed, nullptr, FsError::Changed};
+    Hold hold = owner_.hold(opened->shared(), joinPath(path_, listed.name));
+    if (pin && hold.folder) static_cast<HeldNode&>(*hold.folder).pin();
+    return hold;
+  }
+
   FakeFileSystem& owner_;
   std::shared_ptr<Node> node_;
   std::wstring path_;
+  bool pinned_ = false;
 };
 
 Hold FakeFileSystem::hold(const std::shared_ptr<Node>& node, std::wstring path) {

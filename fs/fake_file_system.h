@@ -48,11 +48,16 @@ class FakeFileSystem final : public FileSystem {
   void failListingAfter(const std::wstring& folder, size_t entries);
   // The file cannot be removed while another process holds it.
   void setInUse(const std::wstring& file, bool inUse);
-  // Another process moves the entry at `path` away, with everything below it.
-  void erase(const std::wstring& path);
+  // Another process moves the entry at `path` away, with everything below it. False when it
+  // cannot: nothing is there, or the entry is pinned (HeldFolder::pinChild).
+  bool erase(const std::wstring& path);
   // Another process replaces the entry at `path` by a junction to `target`: the entry is moved
-  // out of the tree (a folder held for removal keeps it), and the junction takes its name.
-  void replaceWithJunction(const std::wstring& path, const std::wstring& target);
+  // out of the tree (a folder held for removal keeps it), and the junction takes its name. False
+  // when it cannot, as erase.
+  bool replaceWithJunction(const std::wstring& path, const std::wstring& target);
+  // As replaceWithJunction, with a link as Wine shows a Linux one: it lists as a plain entry with
+  // the id of the folder `target`, and every open goes through it to that folder.
+  bool replaceWithFollowedLink(const std::wstring& path, const std::wstring& target);
   void setListingHook(ListingHook hook);
   // Called after a held folder has answered a lookup of `name`, with the held folder's path, so a
   // test can change the tree between resolving a path and acting on it.
@@ -60,6 +65,8 @@ class FakeFileSystem final : public FileSystem {
   void setLookupHook(LookupHook hook);
 
   bool exists(const std::wstring& path);
+  // The file id that listings show for the entry at `path` (links not followed); 0 when missing.
+  uint64_t idOf(const std::wstring& path);
   // Every path passed to openFolder, in call order, as given.
   std::vector<std::wstring> openedFolders();
 
@@ -79,6 +86,7 @@ class FakeFileSystem final : public FileSystem {
   class HeldNode;
 
   Hold hold(const std::shared_ptr<Node>& node, std::wstring path);
+  bool replace(const std::wstring& path, const std::wstring& target, bool junction);
   FsError removeNode(Node& node);
   std::unique_ptr<FolderListing> listing(const Node& folder, const std::wstring& path);
 

@@ -35,6 +35,9 @@ struct DirEntry {
   uint32_t reparseTag = 0;    // meaningful only with kAttributeReparsePoint
   int64_t size = 0;           // logical length; 0 for folders
   int64_t lastWriteTime = 0;  // Windows file time: 100 ns ticks since 1601-01-01 UTC
+  // The file's 64-bit id as the listing shows it (0 when the listing shows none). An open made
+  // through a held folder acts only when the opened handle carries this same id.
+  uint64_t fileId = 0;
 };
 
 enum class StatusOutcome {
@@ -61,6 +64,7 @@ enum class FsError {
   AccessDenied,
   InUse,     // another process holds the file open without sharing delete
   NotEmpty,  // a folder that still has entries
+  Changed,   // the name now leads to another file than the one its listing showed
   Other,
 };
 
@@ -111,24 +115,31 @@ struct Hold {
 // A folder held open for removal, opened without following links and known to be a plain folder
 // (no reparse point). It stays the same folder whatever later happens to its path: entries are
 // listed, opened and removed relative to it, never by re-reading the path, so a folder swapped
-// for a link after it was listed cannot lead a removal outside the tree. Not thread-safe; one
-// thread uses it. The folder is released when the object is destroyed.
+// for a link after it was listed cannot lead a removal outside the tree. Every open of an entry
+// (`listed`, as this folder's listing or lookup showed it) compares the opened handle's file id
+// with the listed one; when they differ, the name now leads elsewhere (a swap since the listing,
+// or a link that the open followed) and nothing is done through that handle: the hold fails with
+// FsError::Changed, or the removal returns it. Not thread-safe; one thread uses it. The folder is
+// released when the object is destroyed.
 class HeldFolder {
  public:
   virtual ~HeldFolder() = default;
   // The folder's entries, as an open listing of this very folder. Null when it cannot be listed.
   virtual std::unique_ptr<FolderListing> list() = 0;
-  // Holds the entry `name` of this folder if it is a plain folder, to remove it.
-  virtual Hold holdChild(const std::wstring& name) = 0;
-  // Holds the entry `name` of this folder if it is a plain folder, only to list it and to reach
-  // what lies below it: without the right to delete it, so that others can still list, open and
-  // delete it meanwhile.
-  virtual Hold passChild(const std::wstring& name) = 0;
-  // Removes the entry `name` as itself: a file, a link of any kind (never what it leads to) or an
-  // empty folder, clearing its read-only attribute first. NotFound when it is already gone.
-  // `listedAttributes` are the entry's attributes as this folder's listing gave them: an entry
+  // Holds the entry if it is a plain folder, to remove it.
+  virtual Hold holdChild(const DirEntry& listed) = 0;
+  // Holds the entry if it is a plain folder, only to list it and to reach what lies below it:
+  // without the right to delete it, so that others can still list, open and delete it meanwhile.
+  virtual Hold passChild(const DirEntry& listed) = 0;
+  // As passChild, and keeps the folder in place while it is held: others may still list and open
+  // it, but nobody can rename or remove it, so a path through it names what was resolved until
+  // the hold is released. Failed with FsError::InUse when someone already holds the right to
+  // delete it.
+  virtual Hold pinChild(const DirEntry& listed) = 0;
+  // Removes the entry as itself: a file, a link of any kind (never what it leads to) or an empty
+  // folder, clearing its read-only attribute first. NotFound when it is already gone. An entry
   // listed as a reparse point is removed only through a handle that is the reparse point too.
-  virtual FsError removeChild(const std::wstring& name, uint32_t listedAttributes) = 0;
+  virtual FsError removeChild(const DirEntry& listed) = 0;
   // Removes this folder once it is empty; it is gone when the object is destroyed.
   virtual FsError removeSelf() = 0;
   // The entry `name` as this folder's listing shows it, asking for that one name only (letter

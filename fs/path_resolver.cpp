@@ -107,6 +107,13 @@ void PathResolver::release() {
   steps_.clear();
   root_.reset();
   rootText_.clear();
+  lastFolder_ = FolderEntries{};
+}
+
+void PathResolver::forget(const ResolvedEntry& target) {
+  if (target.parent && lastFolder_.folder.lock() == target.parent) {
+    lastFolder_.byName.erase(target.listed.name);
+  }
 }
 
 std::shared_ptr<HeldFolder> PathResolver::heldRoot(const std::wstring& root,
@@ -118,6 +125,28 @@ std::shared_ptr<HeldFolder> PathResolver::heldRoot(const std::wstring& root,
   rootText_ = root;
   root_ = std::move(hold.folder);
   return root_;
+}
+
+StatusOutcome PathResolver::lookupTarget(const std::shared_ptr<HeldFolder>& folder,
+                                         const std::wstring& name, DirEntry& entry) {
+  if (lastFolder_.folder.lock() != folder) {
+    lastFolder_ = FolderEntries{};
+    lastFolder_.folder = folder;
+  }
+  if (!lastFolder_.listed && ++lastFolder_.lookups > 1) {
+    lastFolder_.listed = true;
+    if (std::unique_ptr<FolderListing> listing = folder->list()) {
+      DirEntry listed;
+      while (listing->next(listed) == ListStep::Entry) {
+        std::wstring key = listed.name;
+        lastFolder_.byName.insert_or_assign(std::move(key), std::move(listed));
+      }
+    }
+  }
+  const auto found = lastFolder_.byName.find(name);
+  if (found == lastFolder_.byName.end()) return folder->lookup(name, entry);
+  entry = found->second;
+  return StatusOutcome::Found;
 }
 
 ResolvedEntry PathResolver::resolve(std::wstring_view path) {
@@ -155,21 +184,23 @@ ResolvedEntry PathResolver::resolve(std::wstring_view path) {
       result.outcome = ResolveOutcome::Missing;  // a file cannot hold the rest of the path
       return result;
     }
-    Hold hold = folder->passChild(entry.name);
+    Hold hold = folder->pinChild(entry);
+    const bool pinned = hold.outcome != HoldOutcome::Failed || hold.error != FsError::InUse;
+    if (!pinned) hold = folder->passChild(entry);
     if (lostFolder(hold.outcome, result)) return result;
     if (hold.outcome == HoldOutcome::NotPlainFolder) {
       result.refusal = Refusal::LinkOnTheWay;  // it shows a reparse point through its handle
       return result;
     }
     folder = std::move(hold.folder);
-    steps_.push_back({name, folder});
+    steps_.push_back({name, entry.name, folder, pinned});
   }
 
-  if (missedEntry(folder->lookup(text->components.back(), entry), result)) return result;
+  if (missedEntry(lookupTarget(folder, text->components.back(), entry), result)) return result;
   if (isPlainFolderEntry(entry)) {
     // A folder is held, and refused when it is protected under whatever name reached it. One
     // replaced by a link since it was listed is not held: it goes as itself.
-    Hold hold = folder->holdChild(entry.name);
+    Hold hold = folder->holdChild(entry);
     if (lostFolder(hold.outcome, result)) return result;
     if (hold.outcome == HoldOutcome::Held) {
       const std::optional<FileId> id = hold.folder->identity();
@@ -182,12 +213,11 @@ ResolvedEntry PathResolver::resolve(std::wstring_view path) {
   }
   result.outcome = ResolveOutcome::Found;
   result.parent = std::move(folder);
-  result.listed = std::move(entry);
+  result.pinned = std::all_of(steps_.begin(), steps_.end(), [](const Step& step) { return step.pinned; });
   result.path = text->root;
-  for (size_t i = 0; i < text->components.size(); ++i) {
-    if (i > 0) result.path.push_back(L'\\');
-    result.path.append(text->components[i]);
-  }
+  for (const Step& step : steps_) result.path.append(step.listedName).push_back(L'\\');
+  result.path.append(entry.name);
+  result.listed = std::move(entry);
   return result;
 }
 

@@ -2,15 +2,18 @@
 // From a caller's path to the entry it names, for anything destructive. The text is checked
 // first; then the path is walked down from its volume root one component at a time, each opened
 // relative to its folder's handle without following links, so a link or any other reparse point
-// before the last component is a refusal and never leads elsewhere. A folder target is refused
-// when its identity (volume serial and file id) is protected, whatever name reached it. What
-// resolves is held: the caller acts through the held folders, never through the path again.
-// Platform-neutral over the seam; one resolver serves one thread.
+// before the last component is a refusal and never leads elsewhere. Every open compares the
+// handle's file id with the id the folder's listing showed. A folder target is refused when its
+// identity (volume serial and file id) is protected, whatever name reached it. What resolves is
+// held: the caller acts through the held folders, never through the path again, and the folders
+// on the way are pinned, so that the resolved path's text names what was resolved while they are
+// held. Platform-neutral over the seam; one resolver serves one thread.
 
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -53,7 +56,12 @@ struct ResolvedEntry {
   std::shared_ptr<HeldFolder> parent;  // the target's folder, held (Found only)
   DirEntry listed;                     // the target as that folder lists it (its listed name)
   std::unique_ptr<HeldFolder> folder;  // the target itself, when it is a plain folder
-  std::wstring path;                   // the extended path walked (Found only)
+  // The extended path walked, with each name as its folder lists it (Found only).
+  std::wstring path;
+  // Every folder on the way is pinned (HeldFolder::pinChild) for as long as the resolver keeps it:
+  // until the next resolution leaves it or release(). False when one could only be passed
+  // (someone else holds the right to delete it).
+  bool pinned = false;
 
   bool found() const { return outcome == ResolveOutcome::Found; }
 };
@@ -70,13 +78,32 @@ class PathResolver {
   // Lets go of the folders kept for the next resolution.
   void release();
 
+  // Tells the resolver that `target`'s entry was acted on (removed, or tried): a later lookup of
+  // its name asks its folder again.
+  void forget(const ResolvedEntry& target);
+
  private:
   struct Step {
     std::wstring name;  // the component as given
+    std::wstring listedName;
     std::shared_ptr<HeldFolder> folder;
+    bool pinned = false;
+  };
+
+  // The entries of the folder that the last targets were looked up in. A second target looked
+  // up in the same held folder lists it once, and the targets after it are answered from that
+  // listing when their names match a listed name exactly; anything else asks the folder. An
+  // answer may be stale: every open checks the listed file id, so a stale one acts on nothing.
+  struct FolderEntries {
+    std::weak_ptr<HeldFolder> folder;
+    int lookups = 0;
+    bool listed = false;
+    std::unordered_map<std::wstring, DirEntry> byName;
   };
 
   std::shared_ptr<HeldFolder> heldRoot(const std::wstring& root, ResolvedEntry& result);
+  StatusOutcome lookupTarget(const std::shared_ptr<HeldFolder>& folder, const std::wstring& name,
+                             DirEntry& entry);
 
   FileSystem& fileSystem_;
   std::set<FileId> protectedIds_;
@@ -84,6 +111,7 @@ class PathResolver {
   std::wstring rootText_;
   std::shared_ptr<HeldFolder> root_;
   std::vector<Step> steps_;
+  FolderEntries lastFolder_;
 };
 
 // True for an entry that its listing shows as a plain folder (a folder, and no reparse point).

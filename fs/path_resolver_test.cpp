@@ -95,23 +95,55 @@ TEST(ProtectedIdentities, EveryNameOfAProtectedFolderAndItsHoldersShareOneIdenti
   EXPECT_EQ(link.folder, nullptr);
 }
 
-TEST(PathResolver, KeepsHoldingTheFoldersItResolvedThrough) {
+TEST(PathResolver, PinsTheFoldersItResolvedThroughUntilTheWayChanges) {
   FakeFileSystem files;
   files.addFile(L"C:\\t\\a\\one", 1);
   files.addFile(L"C:\\t\\a\\two", 2);
   files.addFile(L"C:\\elsewhere\\two", 3);
+  files.addFile(L"D:\\t\\a\\three", 4);
   PathResolver resolver(files, {});
-  ASSERT_TRUE(resolver.resolve(L"C:\\t\\a\\one").found());
-  // Moved away and replaced by a link after the first item: the held folder is still the one
-  // that was checked, and the link is never gone through.
-  files.replaceWithJunction(L"C:\\t\\a", L"C:\\elsewhere");
-  const ResolvedEntry second = resolver.resolve(L"C:\\t\\a\\two");
-  ASSERT_TRUE(second.found());
-  EXPECT_EQ(second.listed.size, 2);
-  resolver.release();
+  {
+    const ResolvedEntry first = resolver.resolve(L"c:\\T\\a\\one");
+    ASSERT_TRUE(first.found());
+    EXPECT_TRUE(first.pinned);
+    EXPECT_EQ(first.path, L"\\\\?\\c:\\t\\a\\one");  // the names as listed
+  }
+  // Nobody can move or replace a folder on the way while it is kept.
+  EXPECT_FALSE(files.replaceWithJunction(L"C:\\t\\a", L"C:\\elsewhere"));
+  EXPECT_FALSE(files.erase(L"C:\\t"));
+  EXPECT_EQ(resolver.resolve(L"C:\\t\\a\\two").listed.size, 2);
+  // Another volume: the last one's folders are let go, and the path lands on its own drive.
+  EXPECT_EQ(resolver.resolve(L"D:\\t\\a\\three").listed.size, 4);
+  EXPECT_TRUE(files.replaceWithJunction(L"C:\\t\\a", L"C:\\elsewhere"));
   EXPECT_EQ(resolver.resolve(L"C:\\t\\a\\two").refusal, Refusal::LinkOnTheWay);
   EXPECT_EQ(resolver.resolve(L"C:\\t\\missing\\x").outcome, ResolveOutcome::Missing);
   EXPECT_EQ(resolver.resolve(L"C:\\t\\a").outcome, ResolveOutcome::Found);
+  // A folder given as a target after an entry inside it is no longer kept pinned by the resolver.
+  resolver.release();
+  ASSERT_TRUE(resolver.resolve(L"D:\\t\\a\\three").found());
+  EXPECT_TRUE(resolver.resolve(L"D:\\t\\a").found());
+  EXPECT_TRUE(files.erase(L"D:\\t\\a"));
+}
+
+// A name swapped between its lookup and its open leads to another file: the open's id check
+// refuses it, wherever on the way it stands, and nothing is held through it.
+TEST(PathResolver, ANameThatLeadsElsewhereSinceItsLookupIsRefused) {
+  for (const wchar_t* swapped : {L"t", L"a", L"target"}) {
+    SCOPED_TRACE(::testing::Message() << std::wstring(swapped));
+    FakeFileSystem files;
+    files.addFile(L"C:\\t\\a\\target\\f", 1);
+    files.addFile(L"C:\\canary\\f", 2);
+    files.setLookupHook([&](const std::wstring&, const std::wstring& name) {
+      if (name != swapped) return;
+      files.setLookupHook(nullptr);
+      const std::wstring path = name == L"t" ? L"C:\\t" : name == L"a" ? L"C:\\t\\a" : L"C:\\t\\a\\target";
+      files.replaceWithFollowedLink(path, L"C:\\canary");
+    });
+    PathResolver resolver(files, {});
+    const ResolvedEntry entry = resolver.resolve(L"C:\\t\\a\\target");
+    EXPECT_EQ(entry.outcome, ResolveOutcome::Refused);
+    EXPECT_EQ(entry.folder, nullptr);
+  }
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ void addChain(FileSystem& fileSystem, const std::wstring& folder, std::set<FileI
     if (i == text->components.size()) break;
     DirEntry entry;
     if (current->lookup(text->components[i], entry) != StatusOutcome::Found) break;
-    current = std::move(current->passChild(entry.name).folder);
+    current = std::move(current->passChild(entry).folder);
   }
 }
 

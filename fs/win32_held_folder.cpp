@@ -5,9 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
+#include "fs/open_rules.h"
 #include "fs/win32_file_id.h"
 #include "win/unique_resource.h"
 
@@ -20,6 +22,18 @@ extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PVOI
 
 namespace tidvale::fs {
 namespace {
+
+static_assert(kOpenDirectoryFile == FILE_DIRECTORY_FILE);
+static_assert(kOpenSynchronousIo == FILE_SYNCHRONOUS_IO_NONALERT);
+static_assert(kOpenNonDirectoryFile == FILE_NON_DIRECTORY_FILE);
+static_assert(kOpenDeleteOnClose == FILE_DELETE_ON_CLOSE);
+static_assert(kOpenForBackupIntent == FILE_OPEN_FOR_BACKUP_INTENT);
+static_assert(kOpenReparsePointItself == FILE_OPEN_REPARSE_POINT);
+static_assert(kShareRead == FILE_SHARE_READ && kShareWrite == FILE_SHARE_WRITE &&
+              kShareDelete == FILE_SHARE_DELETE);
+static_assert(kAttributeReadOnly == FILE_ATTRIBUTE_READONLY &&
+              kAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
+              kAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A held folder is listed, its attributes read and changed, and it is deleted through its handle.
@@ -34,14 +48,10 @@ constexpr ACCESS_MASK kPassAccess = FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES |
 // An entry removed as itself: its attributes are read and cleared, then it is deleted.
 constexpr ACCESS_MASK kRemoveAccess =
     FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE;
-constexpr ULONG kOpenOptions =
-    FILE_OPEN_REPARSE_POINT | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
-// The common entry, listed as a plain file that is not read-only, is removed by opening it this
-// way: it goes when the handle closes. Anything else (or a file that changed since it was listed
-// and refuses the open) is removed step by step through its handle.
-constexpr ULONG kDeleteFileOnCloseOptions =
-    kOpenOptions | FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE;
-constexpr DWORD kRemovedStepByStep =
+constexpr ULONG kEntryOptions = createOptionsFor(OpenPurpose::Entry);
+// An entry listed as anything but a plain file that is not read-only has its attributes read
+// through its handle before it is deleted.
+constexpr DWORD kCheckedBeforeDeletion =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
 // Directory listings are read through the handle in blocks of this size.
 constexpr DWORD kListingBufferBytes = 64 * 1024;
@@ -51,8 +61,7 @@ constexpr NTSTATUS kStatusNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 constexpr ULONG kFileIdBothDirectoryInformation = 37;
 // A handle that only lists, for asking after one name.
 constexpr ACCESS_MASK kLookupAccess = FILE_LIST_DIRECTORY | SYNCHRONIZE;
-constexpr ULONG kLookupOptions =
-    FILE_DIRECTORY_FILE | FILE_OPEN_FOR_BACKUP_INTENT | FILE_SYNCHRONOUS_IO_NONALERT;
+constexpr ULONG kLookupOptions = createOptionsFor(OpenPurpose::FolderListing);
 // One entry with the longest name a component can have, and room to spare.
 constexpr size_t kOneEntryBufferBytes = 4096;
 
@@ -74,7 +83,7 @@ UNICODE_STRING unicodeStringOf(const std::wstring& text) {
 // opens `parent` again. Names are those a listing gave, exactly: a lookup that ignores case may
 // also trim a trailing dot (Wine's does).
 win::UniqueFileHandle openRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access,
-                                   ULONG options, FsError& error) {
+                                   ULONG options, DWORD share, FsError& error) {
   // A name the counted string cannot hold names nothing.
   if (name.size() * sizeof(wchar_t) > UINT16_MAX) {
     error = FsError::NotFound;
@@ -85,7 +94,7 @@ win::UniqueFileHandle openRelative(HANDLE parent, const std::wstring& name, ACCE
   InitializeObjectAttributes(&attributes, &objectName, 0, parent, nullptr);
   IO_STATUS_BLOCK io{};
   HANDLE handle = INVALID_HANDLE_VALUE;
-  const NTSTATUS status = ::NtCreateFile(&handle, access, &attributes, &io, nullptr, 0, kShareAll,
+  const NTSTATUS status = ::NtCreateFile(&handle, access, &attributes, &io, nullptr, 0, share,
                                          FILE_OPEN, options, nullptr, 0);
   if (!NT_SUCCESS(status)) {
     error = errorOfStatus(status);
@@ -106,21 +115,44 @@ bool readAttributes(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO& info) {
   return ::GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &info, sizeof(info)) != 0;
 }
 
+// The 64-bit file id that folder listings show for the open file.
+std::optional<uint64_t> listedIdOf(HANDLE handle) {
+  FILE_INTERNAL_INFORMATION info{};
+  IO_STATUS_BLOCK io{};
+  if (!NT_SUCCESS(::NtQueryInformationFile(handle, &io, &info, sizeof(info),
+                                           FileInternalInformation))) {
+    return std::nullopt;
+  }
+  return static_cast<uint64_t>(info.IndexNumber.QuadPart);
+}
+
+// Opens the entry `listed` of the folder `parent` as itself, and keeps the handle only when it is
+// that entry (see isListedEntry). An entry listed as a reparse point has its attributes read
+// through the handle, which is how a link that the open followed shows itself.
+win::UniqueFileHandle openListed(HANDLE parent, const DirEntry& listed, ACCESS_MASK access,
+                                 DWORD share, FsError& error) {
+  win::UniqueFileHandle handle =
+      openRelative(parent, listed.name, access, kEntryOptions, share, error);
+  if (!handle) return handle;
+  const std::optional<uint64_t> id = listedIdOf(handle.get());
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if ((listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !readAttributes(handle.get(), info)) {
+    error = fsErrorOf(::GetLastError());
+    return win::UniqueFileHandle();
+  }
+  if (!id || !isListedEntry(listed, *id, info.FileAttributes)) {
+    error = FsError::Changed;
+    return win::UniqueFileHandle();
+  }
+  return handle;
+}
+
 bool isPlainFolder(DWORD attributes) {
   return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
          (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-// Read-only entries cannot be deleted: the attribute is cleared through the handle first.
-void clearReadOnly(HANDLE handle, DWORD attributes) {
-  if ((attributes & FILE_ATTRIBUTE_READONLY) == 0) return;
-  FILE_BASIC_INFO basic{};
-  basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
-  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-  ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic));
-}
-
-void restoreAttributes(HANDLE handle, DWORD attributes) {
+void writeAttributes(HANDLE handle, DWORD attributes) {
   FILE_BASIC_INFO basic{};
   basic.FileAttributes = attributes;
   ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic));
@@ -138,33 +170,34 @@ FsError deleteOnClose(HANDLE handle) {
   return fsErrorOf(::GetLastError());
 }
 
-// Whether a handle opened without following links is the entry itself: an entry that showed
-// itself as a reparse point (in its folder's listing, or through its path) must be one through the
-// handle too. Windows always opens the reparse point itself. Wine opens the target of a Linux
-// folder link even so, and deleting through that handle would delete what the link leads to.
-bool isTheEntryItself(DWORD shownAttributes, DWORD handleAttributes) {
-  return (shownAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 ||
-         (handleAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+// Removes the open entry as itself: read-only is cleared first (through the handle, never through
+// a link) and put back when the removal fails.
+FsError removeOpened(HANDLE handle) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!readAttributes(handle, info)) return fsErrorOf(::GetLastError());
+  const DWORD deletable = attributesForDeletion(info.FileAttributes);
+  if (deletable != info.FileAttributes) writeAttributes(handle, deletable);
+  const FsError error = deleteOnClose(handle);
+  if (error != FsError::None && deletable != info.FileAttributes) {
+    writeAttributes(handle, info.FileAttributes);
+  }
+  return error;
+}
+
+// Removes the open entry, listed with `listedAttributes`: a plain file listed as not read-only is
+// marked at once, and read through its handle only when that is refused (it became read-only).
+FsError removeOpenedListed(HANDLE handle, DWORD listedAttributes) {
+  if ((listedAttributes & kCheckedBeforeDeletion) == 0) {
+    const FsError error = deleteOnClose(handle);
+    if (error != FsError::AccessDenied) return error;
+  }
+  return removeOpened(handle);
 }
 
 // The attributes the path itself shows, or 0 when they cannot be read (the open then decides).
 DWORD shownAttributesOf(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes == INVALID_FILE_ATTRIBUTES ? 0 : attributes;
-}
-
-// Removes the open entry as itself; read-only is cleared first and put back when removal fails.
-// Nothing is done when the handle is not the entry that `shownAttributes` describe.
-FsError removeOpened(HANDLE handle, DWORD shownAttributes) {
-  FILE_ATTRIBUTE_TAG_INFO info{};
-  if (!readAttributes(handle, info)) return fsErrorOf(::GetLastError());
-  if (!isTheEntryItself(shownAttributes, info.FileAttributes)) return FsError::Other;
-  clearReadOnly(handle, info.FileAttributes);
-  const FsError error = deleteOnClose(handle);
-  if (error != FsError::None && (info.FileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    restoreAttributes(handle, info.FileAttributes);
-  }
-  return error;
 }
 
 void fillEntry(const FILE_ID_BOTH_DIR_INFO& info, DirEntry& entry) {
@@ -176,6 +209,7 @@ void fillEntry(const FILE_ID_BOTH_DIR_INFO& info, DirEntry& entry) {
                    ? 0
                    : static_cast<int64_t>(info.EndOfFile.QuadPart);
   entry.lastWriteTime = info.LastWriteTime.QuadPart;
+  entry.fileId = static_cast<uint64_t>(info.FileId.QuadPart);
 }
 
 bool sameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
@@ -190,7 +224,7 @@ StatusOutcome lookupIn(HANDLE folder, const std::wstring& name, DirEntry& entry)
   if (name.empty() || name.size() * sizeof(wchar_t) > UINT16_MAX) return StatusOutcome::NotFound;
   FsError error = FsError::None;
   const win::UniqueFileHandle listing =
-      openRelative(folder, L"", kLookupAccess, kLookupOptions, error);
+      openRelative(folder, L"", kLookupAccess, kLookupOptions, kShareAll, error);
   if (!listing) return StatusOutcome::Failed;
   alignas(FILE_ID_BOTH_DIR_INFO) std::byte buffer[kOneEntryBufferBytes];
   UNICODE_STRING mask = unicodeStringOf(name);
@@ -262,38 +296,28 @@ class Win32HeldFolder final : public HeldFolder {
     return std::make_unique<HandleListing>(handle_.get());
   }
 
-  Hold holdChild(const std::wstring& name) override {
+  Hold holdChild(const DirEntry& listed) override {
     return holdWith([&](ACCESS_MASK access, FsError& error) {
-      return openRelative(handle_.get(), name, access, kOpenOptions, error);
+      return openListed(handle_.get(), listed, access, kShareAll, error);
     });
   }
 
-  Hold passChild(const std::wstring& name) override {
-    FsError error = FsError::None;
-    win::UniqueFileHandle handle =
-        openRelative(handle_.get(), name, kPassAccess, kOpenOptions, error);
-    if (!handle) {
-      return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
-                  error};
-    }
-    return holdOpened(std::move(handle));
+  Hold passChild(const DirEntry& listed) override {
+    return passWith(listed, shareModeFor(/*keepInPlace=*/false));
   }
 
-  FsError removeChild(const std::wstring& name, uint32_t listedAttributes) override {
+  Hold pinChild(const DirEntry& listed) override {
+    return passWith(listed, shareModeFor(/*keepInPlace=*/true));
+  }
+
+  FsError removeChild(const DirEntry& listed) override {
     FsError error = FsError::None;
-    if ((listedAttributes & kRemovedStepByStep) == 0) {
-      if (openRelative(handle_.get(), name, kRemoveAccess, kDeleteFileOnCloseOptions, error)) {
-        return FsError::None;  // deleted as the handle closed
-      }
-      if (error == FsError::NotFound) return error;
-    }
-    win::UniqueFileHandle child =
-        openRelative(handle_.get(), name, kRemoveAccess, kOpenOptions, error);
-    return child ? removeOpened(child.get(), listedAttributes) : error;
+    win::UniqueFileHandle child = openListed(handle_.get(), listed, kRemoveAccess, kShareAll, error);
+    return child ? removeOpenedListed(child.get(), listed.attributes) : error;
   }
 
   // Held only as a plain folder: nothing to compare.
-  FsError removeSelf() override { return removeOpened(handle_.get(), 0); }
+  FsError removeSelf() override { return removeOpened(handle_.get()); }
 
   StatusOutcome lookup(const std::wstring& name, DirEntry& entry) override {
     return lookupIn(handle_.get(), name, entry);
@@ -302,6 +326,16 @@ class Win32HeldFolder final : public HeldFolder {
   std::optional<FileId> identity() override { return fileIdOf(handle_.get()); }
 
  private:
+  Hold passWith(const DirEntry& listed, DWORD share) {
+    FsError error = FsError::None;
+    win::UniqueFileHandle handle = openListed(handle_.get(), listed, kPassAccess, share, error);
+    if (!handle) {
+      return Hold{error == FsError::NotFound ? HoldOutcome::Missing : HoldOutcome::Failed, nullptr,
+                  error};
+    }
+    return holdOpened(std::move(handle));
+  }
+
   win::UniqueFileHandle handle_;
 };
 
@@ -382,7 +416,15 @@ FsError removeWin32Entry(const std::wstring& extendedPath) {
   const DWORD shown = shownAttributesOf(extendedPath);
   FsError error = FsError::None;
   win::UniqueFileHandle handle = openPath(extendedPath, kRemoveAccess, error);
-  return handle ? removeOpened(handle.get(), shown) : error;
+  if (!handle) return error;
+  // A path that shows a reparse point opened as something else: the open followed a link.
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!readAttributes(handle.get(), info)) return fsErrorOf(::GetLastError());
+  if ((shown & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return FsError::Changed;
+  }
+  return removeOpened(handle.get());
 }
 
 }  // namespace tidvale::fs

@@ -41,7 +41,10 @@ class FakeRecycleBin final : public RecycleBin {
     }
     return true;
   }
-  bool purge(const std::wstring&, fs::PathResolver&) override { return purgeSucceeds; }
+  bool purge(const std::wstring&, uint64_t fileId, CheckedRemoval&) override {
+    purgedIds.push_back(fileId);
+    return purgeSucceeds;
+  }
 
   EmptyBinsResult emptyResult{true, 0};
   bool recycleSucceeds = true;
@@ -51,6 +54,7 @@ class FakeRecycleBin final : public RecycleBin {
   int64_t growth = 10;
   int emptied = 0;
   std::vector<std::wstring> recycled;
+  std::vector<uint64_t> purgedIds;
 
  private:
   fs::FakeFileSystem& files_;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "fs/path_resolver.h"
+#include "removal/checked_removal.h"
 
 namespace tidvale {
 
@@ -24,9 +24,10 @@ class RecycleBin {
   virtual int64_t bytesOnDriveOf(const std::wstring& path) = 0;
   // Whether the shell reported a complete, unaborted undoable delete of `path`.
   virtual bool recycle(const std::wstring& path) = 0;
-  // Whether the newest Recycle Bin copy of `path` was removed for good; the bin's folders are
-  // reached through `resolver`.
-  virtual bool purge(const std::wstring& path, fs::PathResolver& resolver) = 0;
+  // Whether the newest Recycle Bin copy of `path`, which must be the file the listings show with
+  // `fileId` (the shell moves an item within its volume, so it keeps its id), was removed for
+  // good, through `removal`.
+  virtual bool purge(const std::wstring& path, uint64_t fileId, CheckedRemoval& removal) = 0;
 };
 
 }  // namespace tidvale

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fs/fake_file_system.h"
+#include "fs/protected_folders.h"
 #include "removal/recycle_purge.h"
 
 namespace tidvale {
@@ -98,19 +101,28 @@ class RecyclePurgeTest : public ::testing::Test {
       fs_.addFile(folder + L"\\$R" + id, 10);
     }
     indexes_[toLower(folder + L"\\$I" + id)] = std::move(index);
+    lastItem_ = L"$R" + id;
   }
 
-  // Purges as the user `user`.
-  bool purge(const std::wstring& path, const std::wstring& user = L"S-1") {
-    fs::PathResolver resolver(fs_, {});
-    return purgeFromRecycleBin(
-        resolver,
-        [this](const std::wstring& file) {
-          const std::wstring plain = file.starts_with(L"\\\\?\\") ? file.substr(4) : file;
-          const auto found = indexes_.find(toLower(plain));
-          return found == indexes_.end() ? std::vector<uint8_t>{} : found->second;
-        },
-        user, path);
+  // Purges as the user `user` what was just recycled: the file the listings show with the id of
+  // `recycled` (its item's name in that user's bin, by default the one the test added last).
+  bool purge(const std::wstring& path, const std::wstring& user = L"S-1",
+             const std::wstring& recycled = L"") {
+    return purgeWithId(path, user, itemId(user, recycled.empty() ? lastItem_ : recycled));
+  }
+
+  bool purgeWithId(const std::wstring& path, const std::wstring& user, uint64_t recycledId) {
+    CheckedRemoval removal(fs_, protected_);
+    const IndexFileReader reader = [this](const std::wstring& file) {
+      const std::wstring plain = file.starts_with(L"\\\\?\\") ? file.substr(4) : file;
+      const auto found = indexes_.find(toLower(plain));
+      return found == indexes_.end() ? std::vector<uint8_t>{} : found->second;
+    };
+    return purgeFromRecycleBin(removal, reader, user, path, recycledId);
+  }
+
+  uint64_t itemId(const std::wstring& user, const std::wstring& item) {
+    return fs_.idOf(L"D:\\$Recycle.Bin\\" + user + L"\\" + item);
   }
 
   bool has(const std::wstring& user, const std::wstring& name) {
@@ -124,6 +136,8 @@ class RecyclePurgeTest : public ::testing::Test {
 
   fs::FakeFileSystem fs_;
   std::map<std::wstring, std::vector<uint8_t>> indexes_;
+  std::set<fs::FileId> protected_;
+  std::wstring lastItem_;
 };
 
 TEST_F(RecyclePurgeTest, PurgesOnlyTheNewestCopyOfThePathInTheUsersOwnFolder) {
@@ -134,7 +148,7 @@ TEST_F(RecyclePurgeTest, PurgesOnlyTheNewestCopyOfThePathInTheUsersOwnFolder) {
   // Another user's index can name any path, with any time: it is never looked at.
   add(L"S-1", L"FORGED.txt", indexFile(2, L"D:\\docs\\a.txt", 999));
 
-  EXPECT_TRUE(purge(L"D:\\Docs\\a.txt\\", L"S-2"));
+  EXPECT_TRUE(purge(L"D:\\Docs\\a.txt\\", L"S-2", L"$RNEW.txt"));
 
   EXPECT_FALSE(has(L"S-2", L"$RNEW.txt"));
   EXPECT_FALSE(has(L"S-2", L"$INEW.txt"));
@@ -171,11 +185,58 @@ TEST_F(RecyclePurgeTest, NothingToPurge) {
   EXPECT_TRUE(fs_.exists(L"C:\\elsewhere\\$RX"));
 }
 
-TEST_F(RecyclePurgeTest, AnIndexWhoseItemIsGoneIsRemovedAndCountsAsPurged) {
-  add(L"S-1", L"A", indexFile(2, L"D:\\a", 5));
-  fs_.erase(L"D:\\$Recycle.Bin\\S-1\\$RA");
-  EXPECT_TRUE(purge(L"D:\\a"));
-  EXPECT_FALSE(has(L"S-1", L"$IA"));
+// An item that is not exactly what was recycled, or cannot go whole, is not purged: false, and the
+// index file stays, so that the item is reported as still in the bin and never credited.
+TEST_F(RecyclePurgeTest, WhatIsNotPurgedWholeIsNeverReportedPurged) {
+  const struct {
+    const char* name;
+    std::function<void(fs::FakeFileSystem&, std::set<fs::FileId>&)> damage;
+    const wchar_t* recycled;  // whose id the purge expects
+    bool itemStays;
+  } cases[] = {
+      {"stale index: its item is missing",
+       [](fs::FakeFileSystem& files, std::set<fs::FileId>&) {
+         files.erase(L"D:\\$Recycle.Bin\\S-1\\$RA");
+       },
+       L"$RA", false},
+      {"the item is another file than the one recycled", nullptr, L"$RB", true},
+      {"the item holds a protected folder under another name",
+       [](fs::FakeFileSystem& files, std::set<fs::FileId>& ids) {
+         files.addFile(L"C:\\ProgramData\\settings.ini", 3);
+         files.erase(L"D:\\$Recycle.Bin\\S-1\\$RA");
+         files.addAlias(L"D:\\$Recycle.Bin\\S-1\\$RA\\mount", L"C:\\ProgramData");
+         ids = fs::protectedIdentities(files, {L"C:\\ProgramData"});
+       },
+       L"$RA", true},
+      {"the item is in use", [](fs::FakeFileSystem& files, std::set<fs::FileId>&) {
+         files.setInUse(L"D:\\$Recycle.Bin\\S-1\\$RA", true);
+       },
+       L"$RA", true},
+      {"the item was swapped after it was listed",
+       [](fs::FakeFileSystem& files, std::set<fs::FileId>&) {
+         files.setLookupHook([&files](const std::wstring&, const std::wstring& name) {
+           if (name != L"$RA") return;
+           files.setLookupHook(nullptr);
+           files.erase(L"D:\\$Recycle.Bin\\S-1\\$RA");
+           files.addFile(L"D:\\$Recycle.Bin\\S-1\\$RA", 10);
+         });
+       },
+       L"$RA", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs_.erase(L"D:\\$Recycle.Bin");
+    protected_.clear();
+    add(L"S-1", L"B", indexFile(2, L"D:\\b", 5));
+    add(L"S-1", L"A", indexFile(2, L"D:\\a", 5));
+    const uint64_t recycledId = itemId(L"S-1", c.recycled);
+    if (c.damage) c.damage(fs_, protected_);
+    EXPECT_FALSE(purgeWithId(L"D:\\a", L"S-1", recycledId));
+    EXPECT_TRUE(has(L"S-1", L"$IA"));
+    EXPECT_EQ(has(L"S-1", L"$RA"), c.itemStays);
+    EXPECT_TRUE(has(L"S-1", L"$RB"));
+  }
+  EXPECT_TRUE(fs_.exists(L"C:\\ProgramData\\settings.ini"));
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 #include <memory>
 #include <optional>
 
-#include "fs/path_resolver.h"
 #include "fs/path_text.h"
 #include "removal/recycle_index.h"
-#include "removal/tree_remover.h"
 
 namespace tidvale {
 namespace {
@@ -45,40 +43,29 @@ Candidate newestEntryOf(fs::HeldFolder& userBin, const std::wstring& userBinPath
   return best;
 }
 
-// Removes the entry `name` of the held folder with everything in it; false while it is still
-// there (a status that cannot be read counts as gone).
-bool removeFromFolder(fs::HeldFolder& folder, const std::wstring& name) {
-  fs::DirEntry entry;
-  if (folder.lookup(name, entry) != fs::StatusOutcome::Found) return true;
-  fs::Hold hold = fs::isPlainFolderEntry(entry) ? folder.holdChild(entry.name)
-                                                : fs::Hold{fs::HoldOutcome::NotPlainFolder};
-  if (hold.outcome == fs::HoldOutcome::Held) {
-    removeHeldTree(std::move(hold.folder));
-  } else {
-    removeHeldEntry(folder, entry);
-  }
-  return folder.lookup(name, entry) != fs::StatusOutcome::Found;
-}
-
 }  // namespace
 
-bool purgeFromRecycleBin(fs::PathResolver& resolver, const IndexFileReader& readIndexFile,
-                         const std::wstring& userSid, const std::wstring& path) {
+bool purgeFromRecycleBin(CheckedRemoval& removal, const IndexFileReader& readIndexFile,
+                         const std::wstring& userSid, const std::wstring& path, uint64_t fileId) {
   if (path.size() < kDriveRootLength || path[1] != L':' || userSid.empty()) return false;
   const std::wstring target = recycleComparisonForm(path);
   const std::wstring userBinPath =
       fs::joinPath(fs::joinPath(path.substr(0, kDriveRootLength), kBinFolderName), userSid);
   // Only the user's own folder, reached without a link on the way and held as a plain folder.
-  fs::ResolvedEntry userBin = resolver.resolve(userBinPath);
+  fs::ResolvedEntry userBin = removal.resolver().resolve(userBinPath);
   if (!userBin.found() || !userBin.folder) return false;
 
   const Candidate best = newestEntryOf(*userBin.folder, userBin.path, readIndexFile, target);
   if (best.indexName.empty()) return false;
-  const std::wstring item = kItemPrefix + best.indexName.substr(kIndexPrefixLength);
-  if (!removeFromFolder(*userBin.folder, item)) return false;
+  const std::wstring itemName = kItemPrefix + best.indexName.substr(kIndexPrefixLength);
+  MeasuredTarget item;
+  if (removal.measure(fs::joinPath(userBin.path, itemName), item) != TargetOutcome::Found ||
+      item.entry.listed.fileId != fileId || !removal.remove(item).gone) {
+    return false;
+  }
   fs::DirEntry index;
   if (userBin.folder->lookup(best.indexName, index) == fs::StatusOutcome::Found) {
-    removeHeldEntry(*userBin.folder, index);
+    userBin.folder->removeChild(index);
   }
   return true;
 }

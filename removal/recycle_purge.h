@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/path_resolver.h"
+#include "removal/checked_removal.h"
 
 namespace tidvale {
 
@@ -18,10 +18,13 @@ using IndexFileReader = std::function<std::vector<uint8_t>(const std::wstring& p
 // Finds, in the folder of the user `userSid` (a SID in text form) of `path`'s drive's
 // "$Recycle.Bin", the index entry of `path` with the latest deletion time, removes its item with
 // everything in it, then its index file. Other users' folders are never looked at: their index
-// files can name any path. The folder is reached through `resolver`, so a link on the way or a
-// folder that is a link ends the purge. False when `path` has no drive letter, no entry matches,
-// or the item is still there.
-bool purgeFromRecycleBin(fs::PathResolver& resolver, const IndexFileReader& readIndexFile,
-                         const std::wstring& userSid, const std::wstring& path);
+// files can name any path. Everything goes through `removal`: the folder is reached without a
+// link on the way, and the item is resolved, measured and removed with the identity checks of
+// any other removal, and only when the listings show it with `fileId` (the id of what was just
+// recycled). False when `path` has no drive letter, no entry matches, the item is missing (a
+// stale index file: nothing was purged), is another file, is refused, or is still there; the
+// index file then stays.
+bool purgeFromRecycleBin(CheckedRemoval& removal, const IndexFileReader& readIndexFile,
+                         const std::wstring& userSid, const std::wstring& path, uint64_t fileId);
 
 }  // namespace tidvale

@@ -20,33 +20,37 @@ class Remover {
     }
   }
 
-  // Empties and removes the held folder, depth first with an explicit stack.
-  void removeHeld(std::unique_ptr<fs::HeldFolder> root) {
+  // Empties and removes the held folder, depth first with an explicit stack. `root` stays held by
+  // the caller; the folders below it are released as soon as they are emptied.
+  void removeHeld(fs::HeldFolder& root) {
     std::vector<OpenFolder> stack;
-    push(stack, std::move(root));
+    stack.push_back({nullptr, root.list()});
     fs::DirEntry entry;
     while (!stack.empty()) {
       OpenFolder& top = stack.back();
+      fs::HeldFolder& folder = top.folder ? *top.folder : root;
       const fs::ListStep step = top.listing ? top.listing->next(entry) : fs::ListStep::Error;
       if (step != fs::ListStep::Entry) {
         if (step == fs::ListStep::Error) note(fs::FsError::Other);
         top.listing.reset();
-        note(top.folder->removeSelf());
+        note(folder.removeSelf());
         stack.pop_back();  // releasing the folder completes its removal
         continue;
       }
       if (!isPlainFolder(entry)) {
-        note(top.folder->removeChild(entry.name, entry.attributes));
+        note(folder.removeChild(entry));
         continue;
       }
-      fs::Hold child = top.folder->holdChild(entry.name);
+      fs::Hold child = folder.holdChild(entry);
       switch (child.outcome) {
         case fs::HoldOutcome::Held:
           push(stack, std::move(child.folder));
           break;
         case fs::HoldOutcome::NotPlainFolder:
-          // Replaced since it was listed (by a link, say): removed as whatever it is now.
-          note(top.folder->removeChild(entry.name, entry.attributes));
+          // Shown as a plain folder through its handle only when it is the listed one (the id
+          // check); a reparse point since: removed as itself, which the same check allows only
+          // when it is still the listed entry.
+          note(folder.removeChild(entry));
           break;
         case fs::HoldOutcome::Missing:
           break;
@@ -67,6 +71,7 @@ class Remover {
   }
 
   static void push(std::vector<OpenFolder>& stack, std::unique_ptr<fs::HeldFolder> folder) {
+    // The folder lives in the stack; its listing is taken first, through the same handle.
     std::unique_ptr<fs::FolderListing> listing = folder->list();
     stack.push_back({std::move(folder), std::move(listing)});
   }
@@ -81,7 +86,7 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
   fs::Hold hold = fileSystem.holdFolder(path);
   switch (hold.outcome) {
     case fs::HoldOutcome::Held:
-      remover.removeHeld(std::move(hold.folder));
+      remover.removeHeld(*hold.folder);
       break;
     case fs::HoldOutcome::NotPlainFolder:
       remover.note(fileSystem.removeEntry(path));
@@ -95,15 +100,9 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
   return remover.result();
 }
 
-TreeRemoval removeHeldTree(std::unique_ptr<fs::HeldFolder> folder) {
+TreeRemoval removeHeldTree(fs::HeldFolder& folder) {
   Remover remover;
-  remover.removeHeld(std::move(folder));
-  return remover.result();
-}
-
-TreeRemoval removeHeldEntry(fs::HeldFolder& folder, const fs::DirEntry& listed) {
-  Remover remover;
-  remover.note(folder.removeChild(listed.name, listed.attributes));
+  remover.removeHeld(folder);
   return remover.result();
 }
 

@@ -22,12 +22,9 @@ struct TreeRemoval {
 // remove, so that a folder with one file in use loses everything else.
 TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
 
-// Empties and removes the held folder; it is gone once this returns (unless something in it
-// stayed, or another process keeps it).
-TreeRemoval removeHeldTree(std::unique_ptr<fs::HeldFolder> folder);
-
-// Removes the entry `listed` of the held `folder` as itself (a file, a link or an empty folder),
-// through the folder: never by its path.
-TreeRemoval removeHeldEntry(fs::HeldFolder& folder, const fs::DirEntry& listed);
+// Empties the held folder and marks it for removal: it is gone once the caller releases it
+// (unless something in it stayed, or another process keeps it). Until then, what is left of it
+// can still be measured through it.
+TreeRemoval removeHeldTree(fs::HeldFolder& folder);
 
 }  // namespace tidvale

@@ -55,19 +55,27 @@ TEST_F(TreeRemoverTest, ALinkGivenDirectlyGoesAsTheLink) {
   expectOutsideIntact();
 }
 
-// Another process swaps a listed folder for a junction to the outside before the remover opens
-// it: the junction is removed, never entered.
-TEST_F(TreeRemoverTest, AFolderSwappedForAJunctionAfterListingIsNotEntered) {
-  fs_.setListingHook([this](const std::wstring& folder, const fs::DirEntry& entry) {
-    if (folder == L"C:\\r" && entry.name == L"sub") {
-      fs_.replaceWithJunction(L"C:\\r\\sub", L"C:\\outside");
+// Another process swaps a listed entry for a junction, or for a link that every open follows (as
+// Wine's opens follow a Linux link), before the remover opens it: the opened handle is not the
+// listed entry, so nothing is done through it, and the removal reports the failure.
+TEST_F(TreeRemoverTest, AnEntrySwappedAfterListingIsNeitherEnteredNorRemoved) {
+  for (const bool followed : {false, true}) {
+    for (const wchar_t* name : {L"sub", L"a.txt"}) {
+      SCOPED_TRACE(::testing::Message() << "followed " << followed << ", " << std::wstring(name));
+      fs::FakeFileSystem tree;
+      populate(tree);
+      tree.setListingHook([&](const std::wstring& folder, const fs::DirEntry& entry) {
+        if (folder != L"C:\\r" || entry.name != name) return;
+        const std::wstring path = L"C:\\r\\" + entry.name;
+        followed ? tree.replaceWithFollowedLink(path, L"C:\\outside")
+                 : tree.replaceWithJunction(path, L"C:\\outside");
+      });
+      EXPECT_EQ(removeTree(tree, L"C:\\r").firstError, fs::FsError::Changed);
+      EXPECT_TRUE(tree.exists(L"C:\\outside\\keep.bin"));
+      EXPECT_TRUE(tree.exists(L"C:\\outside\\sub\\deep.bin"));
+      EXPECT_TRUE(tree.exists(L"C:\\r\\" + std::wstring(name)));
     }
-  });
-
-  removeTree(fs_, L"C:\\r");
-
-  expectOutsideIntact();
-  EXPECT_FALSE(fs_.exists(L"C:\\r\\sub"));
+  }
 }
 
 // The folder being emptied is replaced at its path while it is held: the remover goes on in the

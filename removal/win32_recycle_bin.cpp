@@ -57,8 +57,8 @@ class Win32RecycleBin final : public RecycleBin {
     return ::SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted;
   }
 
-  bool purge(const std::wstring& path, fs::PathResolver& resolver) override {
-    return purgeFromRecycleBin(resolver, readRecycleIndexFile, win::currentUserSid(), path);
+  bool purge(const std::wstring& path, uint64_t fileId, CheckedRemoval& removal) override {
+    return purgeFromRecycleBin(removal, readRecycleIndexFile, win::currentUserSid(), path, fileId);
   }
 };
 

@@ -74,7 +74,7 @@ std::optional<int64_t> measureHeldFolder(fs::HeldFolder& folder,
         total = addSize(total, entry.size);
         break;
       case fs::EntryKind::Folder: {
-        fs::Hold child = (top.folder ? *top.folder : folder).passChild(entry.name);
+        fs::Hold child = (top.folder ? *top.folder : folder).passChild(entry);
         if (child.outcome != fs::HoldOutcome::Held) break;
         const std::optional<fs::FileId> id = child.folder->identity();
         if (!id || protectedIds.contains(*id)) return std::nullopt;

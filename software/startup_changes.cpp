@@ -75,6 +75,7 @@ DWORD errorCodeOf(fs::FsError error) {
       return ERROR_SHARING_VIOLATION;
     case fs::FsError::NotEmpty:
       return ERROR_DIR_NOT_EMPTY;
+    case fs::FsError::Changed:  // the name leads elsewhere since it was listed
     case fs::FsError::Other:
       break;
   }
@@ -95,8 +96,7 @@ DWORD removeEntry(const std::wstring& path) {
       break;
   }
   const fs::FsError error =
-      target.folder ? target.folder->removeSelf()
-                    : target.parent->removeChild(target.listed.name, target.listed.attributes);
+      target.folder ? target.folder->removeSelf() : target.parent->removeChild(target.listed);
   return errorCodeOf(error);
 }
 

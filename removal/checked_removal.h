@@ -1,0 +1,58 @@
+#pragma once
+// Removing one path for good, true to what it names: the path is resolved from its volume root
+// (fs::PathResolver), what it names is measured through the held folders (a folder holding a
+// protected one is refused whole), and it is removed through those same handles, never through
+// the path's text again. What is credited is read through them too: what was measured, less what
+// a read after the removal still finds. Used by the deletion routine for every path and by the
+// purge for the Recycle Bin item it removes. One thread; never throws beyond allocation.
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "fs/file_system.h"
+#include "fs/path_resolver.h"
+
+namespace tidvale {
+
+enum class TargetOutcome {
+  Found,
+  Missing,  // nothing is there, by both the walk down and a plain status of the path
+  Refused,  // not removable: see fs::Refusal, or a folder below it is protected or unreadable
+};
+
+struct MeasuredTarget {
+  fs::ResolvedEntry entry;
+  int64_t size = 0;  // bytes before anything was removed
+};
+
+struct RemovalCredit {
+  bool gone = false;  // a read after the removal found no entry at the name
+  int64_t freed = 0;  // at most the measured size
+};
+
+class CheckedRemoval {
+ public:
+  CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds);
+
+  fs::PathResolver& resolver() { return resolver_; }
+
+  // Resolves `path` and measures what it names: a folder's files, a file's listed length, 0 for a
+  // link. Found fills `target`.
+  TargetOutcome measure(const std::wstring& path, MeasuredTarget& target);
+
+  // Removes the measured target through what its resolution holds: a folder with everything in
+  // it, anything else as itself. Gone only when a read of its folder after the removal no longer
+  // finds the name. An entry that was no longer there to remove frees nothing.
+  RemovalCredit remove(MeasuredTarget& target);
+
+ private:
+  fs::FileSystem& fileSystem_;
+  fs::PathResolver resolver_;
+};
+
+// Whether the held folder `parent` still shows an entry named `name`: true also when the folder
+// cannot be read, since only a read that finds nothing proves the entry gone.
+bool stillListed(fs::HeldFolder& parent, const std::wstring& name);
+
+}  // namespace tidvale
