@@ -472,7 +472,7 @@ FsError FakeFileSystem::removeNode(Node& node) {
   const bool plainFolder = node.isFolder() && (node.attributes & kAttributeReparsePoint) == 0;
   if (plainFolder && node.denied) return FsError::AccessDenied;
   if (plainFolder && !node.children.empty()) return FsError::NotEmpty;
-  if (node.inUse) return FsError::InUse;
+  if (node.inUse || node.pins > 0) return FsError::InUse;
   if (node.parent) node.detach();  // a link goes as the link; its target is untouched
   return FsError::None;
 }

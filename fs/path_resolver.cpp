@@ -110,12 +110,6 @@ void PathResolver::release() {
   lastFolder_ = FolderEntries{};
 }
 
-void PathResolver::forget(const ResolvedEntry& target) {
-  if (target.parent && lastFolder_.folder.lock() == target.parent) {
-    lastFolder_.byName.erase(target.listed.name);
-  }
-}
-
 std::shared_ptr<HeldFolder> PathResolver::heldRoot(const std::wstring& root,
                                                    ResolvedEntry& result) {
   if (root_ && rootText_ == root) return root_;

@@ -78,10 +78,6 @@ class PathResolver {
   // Lets go of the folders kept for the next resolution.
   void release();
 
-  // Tells the resolver that `target`'s entry was acted on (removed, or tried): a later lookup of
-  // its name asks its folder again.
-  void forget(const ResolvedEntry& target);
-
  private:
   struct Step {
     std::wstring name;  // the component as given

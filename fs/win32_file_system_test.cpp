@@ -170,5 +170,71 @@ TEST_F(Win32FileSystemTest, PathsLongerThan260UnitsWork) {
   EXPECT_FALSE(testing::pathExists(folder));
 }
 
+// The listed entries of a held folder, by name.
+std::map<std::wstring, DirEntry> listHeld(HeldFolder& folder) {
+  std::map<std::wstring, DirEntry> entries;
+  std::unique_ptr<FolderListing> listing = folder.list();
+  DirEntry entry;
+  while (listing && listing->next(entry) == ListStep::Entry) entries[entry.name] = entry;
+  return entries;
+}
+
+// Another process swaps an entry after it was listed: it moves the entry away and moves a canary
+// (a folder for a folder, a file for a file) into its name. Every open through the held folder
+// then finds another file id than the listing showed, and does nothing through that handle.
+TEST_F(Win32FileSystemTest, EveryOpenOfAnEntrySwappedSinceItsListingIsRefused) {
+  root_.file(L"held\\dir\\inner.txt", 1);
+  root_.file(L"held\\file.txt", 2);
+  root_.file(L"canary-dir\\keep.txt", 3);
+  root_.file(L"canary-file.txt", 4);
+  Hold held = fs_.holdFolder(root_ / L"held");
+  ASSERT_EQ(held.outcome, HoldOutcome::Held);
+  const std::map<std::wstring, DirEntry> listed = listHeld(*held.folder);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_NE(listed.at(L"dir").fileId, listed.at(L"file.txt").fileId);
+  for (const auto& [name, canary] :
+       {std::pair<std::wstring, std::wstring>{L"dir", L"canary-dir"}, {L"file.txt", L"canary-file.txt"}}) {
+    ASSERT_TRUE(::MoveFileW((root_ / (L"held\\" + name)).c_str(), (root_ / (name + L".away")).c_str()));
+    ASSERT_TRUE(::MoveFileW((root_ / canary).c_str(), (root_ / (L"held\\" + name)).c_str()));
+  }
+  for (const auto& [name, entry] : listed) {
+    SCOPED_TRACE(win::toUtf8(name));
+    for (const auto open : {&HeldFolder::holdChild, &HeldFolder::passChild, &HeldFolder::pinChild}) {
+      const Hold hold = (held.folder.get()->*open)(entry);
+      EXPECT_EQ(hold.outcome, HoldOutcome::Failed);
+      EXPECT_EQ(hold.error, FsError::Changed);
+    }
+    EXPECT_EQ(held.folder->removeChild(entry), FsError::Changed);
+    // The entry it now is opens as itself.
+    DirEntry current;
+    ASSERT_EQ(held.folder->lookup(name, current), StatusOutcome::Found);
+    EXPECT_NE(current.fileId, entry.fileId);
+  }
+  EXPECT_TRUE(testing::pathExists(root_ / L"held\\dir\\keep.txt"));
+  EXPECT_TRUE(testing::pathExists(root_ / L"held\\file.txt"));
+  EXPECT_EQ(testing::attributesOf(root_ / L"held\\file.txt") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+}
+
+// A pinned folder stays where it is: no other program can rename or remove it until it is let go.
+// A passed one can be renamed meanwhile.
+TEST_F(Win32FileSystemTest, APinnedFolderCannotBeRenamedUntilItIsLetGo) {
+  root_.file(L"way\\pinned\\f.txt", 1);
+  root_.file(L"way\\passed\\f.txt", 1);
+  Hold way = fs_.holdFolder(root_ / L"way");
+  ASSERT_EQ(way.outcome, HoldOutcome::Held);
+  const std::map<std::wstring, DirEntry> listed = listHeld(*way.folder);
+  Hold pinned = way.folder->pinChild(listed.at(L"pinned"));
+  Hold passed = way.folder->passChild(listed.at(L"passed"));
+  ASSERT_EQ(pinned.outcome, HoldOutcome::Held);
+  ASSERT_EQ(passed.outcome, HoldOutcome::Held);
+  EXPECT_FALSE(::MoveFileW((root_ / L"way\\pinned").c_str(), (root_ / L"moved").c_str()));
+  EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  EXPECT_TRUE(::MoveFileW((root_ / L"way\\passed").c_str(), (root_ / L"moved-passed").c_str()));
+  // Its entries can still go.
+  EXPECT_EQ(fs_.removeFile(root_ / L"way\\pinned\\f.txt"), FsError::None);
+  pinned.folder.reset();
+  EXPECT_TRUE(::MoveFileW((root_ / L"way\\pinned").c_str(), (root_ / L"moved").c_str()));
+}
+
 }  // namespace
 }  // namespace tidvale::fs

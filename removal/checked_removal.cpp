@@ -35,7 +35,6 @@ TargetOutcome CheckedRemoval::measure(const std::wstring& path, MeasuredTarget& 
 
 RemovalCredit CheckedRemoval::remove(MeasuredTarget& target) {
   fs::ResolvedEntry& entry = target.entry;
-  resolver_.forget(entry);
   bool wasThere = true;
   if (entry.folder) {
     removeHeldTree(*entry.folder);

@@ -96,7 +96,6 @@ class Deletion {
     if (!target.entry.pinned) return Recycled::Refused;
     const int64_t binBefore = env_.recycleBin.bytesOnDriveOf(*shellPath);
     if (!env_.recycleBin.recycle(*shellPath)) return Recycled::NotDone;
-    removal_.resolver().forget(target.entry);
     if (stillListed(*target.entry.parent, target.entry.listed.name)) return Recycled::NotDone;
     const int64_t binAfter = env_.recycleBin.bytesOnDriveOf(*shellPath);
     if (binAfter <= binBefore) return Recycled::Freed;  // the shell removed it outright

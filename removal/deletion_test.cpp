@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <map>
 #include <string>
@@ -89,8 +90,13 @@ class DeletionTest : public ::testing::Test {
   void TearDown() override { dispatcher().drain(); }
 
   Reply run(const std::vector<std::string>& entries, bool toTrash = false) {
+    return runOn(fs_, entries, toTrash);
+  }
+
+  Reply runOn(fs::FakeFileSystem& files, const std::vector<std::string>& entries,
+              bool toTrash = false) {
     const DeletionEnvironment environment{
-        fs_, bin_, guard_, fs::protectedIdentities(fs_, guard_.protectedFolders),
+        files, bin_, guard_, fs::protectedIdentities(files, guard_.protectedFolders),
         [](const std::string& text) {
           if (text.find('\0') != std::string::npos) {
             return std::optional<std::wstring>();
@@ -341,6 +347,71 @@ TEST_F(DeletionTest, AFolderSwappedForALinkAfterResolutionCannotLeadOutside) {
   EXPECT_TRUE(fs_.exists(L"C:\\keep\\victim.txt"));
 }
 
+// Between the resolution and the act, another process changes what a name leads to. Whatever it
+// does, nothing outside the named entry is touched, and only what a read through the held
+// handles shows gone is credited.
+TEST_F(DeletionTest, ChangesBetweenTheCheckAndTheActNeverActElsewhereNorOverCredit) {
+  const struct {
+    const char* name;
+    std::function<void(fs::FakeFileSystem&)> arrange;  // sets the hooks that make the change
+    std::vector<std::string> entries;
+    int64_t freed;
+    std::vector<std::string> failed;
+  } cases[] = {
+      {"a file swapped for a followed link after its lookup",
+       [](fs::FakeFileSystem& files) {
+         files.setLookupHook([&files](const std::wstring&, const std::wstring& name) {
+           if (name != L"a.bin") return;
+           files.setLookupHook(nullptr);
+           files.replaceWithFollowedLink(L"C:\\Users\\me\\junk\\a.bin", L"C:\\keep");
+         });
+       },
+       {"C:\\Users\\me\\junk\\a.bin"}, 0, {"C:\\Users\\me\\junk\\a.bin"}},
+      {"the target swapped for an empty folder while it is being removed",
+       [](fs::FakeFileSystem& files) {
+         files.addFolder(L"C:\\empty");
+         files.setInUse(L"C:\\Users\\me\\junk\\sub\\b.bin", true);
+         files.setListingHook([&files](const std::wstring&, const fs::DirEntry& entry) {
+           if (entry.name != L"sub" || files.exists(L"C:\\Users\\me\\junk\\a.bin")) return;
+           files.setListingHook(nullptr);
+           files.replaceWithFollowedLink(L"C:\\Users\\me\\junk", L"C:\\empty");
+         });
+       },
+       {"C:\\Users\\me\\junk"}, 100, {"C:\\Users\\me\\junk"}},
+      {"an entry that appears right after the walk down missed it",
+       [](fs::FakeFileSystem& files) {
+         files.setLookupHook([&files](const std::wstring&, const std::wstring& name) {
+           if (name != L"late.bin") return;
+           files.setLookupHook(nullptr);
+           files.addFile(L"C:\\Users\\me\\late.bin", 5);
+         });
+       },
+       {"C:\\Users\\me\\late.bin"}, 0, {"C:\\Users\\me\\late.bin"}},
+      {"an entry, then its own folder, in one call",
+       [](fs::FakeFileSystem&) {},
+       {"C:\\Users\\me\\junk\\sub\\b.bin", "C:\\Users\\me\\junk\\sub",
+        "C:\\Users\\me\\junk"},
+       120, {}},
+      {"the same file twice, and its folder's listing taken in between",
+       [](fs::FakeFileSystem&) {},
+       {"C:\\Users\\me\\junk\\sub", "C:\\Users\\me\\junk\\a.bin",
+        "C:\\Users\\me\\junk\\a.bin"},
+       120, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::FakeFileSystem files;
+    files.addFile(L"C:\\Users\\me\\junk\\a.bin", 100);
+    files.addFile(L"C:\\Users\\me\\junk\\sub\\b.bin", 20);
+    files.addFile(L"C:\\keep\\k.bin", 9);
+    c.arrange(files);
+    const Reply reply = runOn(files, c.entries);
+    EXPECT_EQ(reply.freed, c.freed);
+    EXPECT_EQ(reply.failed, c.failed);
+    EXPECT_TRUE(files.exists(L"C:\\keep\\k.bin"));
+  }
+}
+
 TEST_F(DeletionTest, RefusesTextThatWin32OrTheShellReadsDifferently) {
   const std::vector<std::string> refused = {
       "C:\\Users\\me\\junk\\*",
@@ -389,18 +460,26 @@ TEST_F(DeletionTest, ActsOnExactlyTheNamedEntry) {
 TEST_F(DeletionTest, TheShellGetsOnlyAPathItReadsExactly) {
   const std::wstring deep = L"C:\\Users\\me\\" + std::wstring(250, L'd') + L"\\f.bin";
   fs_.addFile(deep, 16);
+  // The longest path the shell takes is 259 units; its terminator makes 260.
+  const std::wstring longest = L"C:\\Users\\me\\" + std::wstring(259 - 12, L'l');
+  const std::wstring tooLong = longest + L"x";
+  fs_.addFile(longest, 256);
+  fs_.addFile(tooLong, 512);
   fs_.addFile(L"C:\\Users\\me\\dot.\\f.bin", 32);
   fs_.addFile(L"C:\\Users\\me\\space \\f.bin", 64);
   fs_.addFile(L"C:\\keep\\k.bin", 128);
   fs_.addJunction(L"C:\\Users\\me\\link", L"C:\\keep");
   const Reply reply =
       run({std::string(deep.begin(), deep.end()), "C:\\Users\\me\\dot.\\f.bin",
-           "C:\\Users\\me\\space \\f.bin", "C:\\Users\\me\\link", "c:/Users/me/./junk/"},
+           "C:\\Users\\me\\space \\f.bin", "C:\\Users\\me\\link", "c:/Users/me/./junk/",
+           std::string(longest.begin(), longest.end()), std::string(tooLong.begin(), tooLong.end())},
           /*toTrash=*/true);
-  // Only the plain path went to the shell; the rest went permanently, through the resolver.
-  EXPECT_THAT(bin_.recycled, ElementsAre(L"c:\\Users\\me\\junk"));
+  // Only the plain paths went to the shell, with the names as listed; the rest went permanently,
+  // through the resolver.
+  EXPECT_THAT(bin_.recycled, ElementsAre(L"c:\\Users\\me\\junk", longest));
   EXPECT_THAT(reply.failed, IsEmpty());
-  EXPECT_EQ(reply.freed, 16 + 32 + 64 + 0 + 120);
+  EXPECT_EQ(reply.freed, 16 + 32 + 64 + 0 + 120 + 256 + 512);
+  EXPECT_FALSE(fs_.exists(tooLong));
   EXPECT_FALSE(fs_.exists(L"C:\\Users\\me\\link"));
   EXPECT_TRUE(fs_.exists(L"C:\\keep\\k.bin"));
 }

@@ -201,9 +201,22 @@ class RecyclePurgeWinTest : public ::testing::Test {
     created_.file(folder + L"\\$R" + id + unique_ + L"\\inner.bin", 8);
   }
 
-  bool purge(const std::wstring& path) {
-    fs::PathResolver resolver(fs::systemFileSystem(), {});
-    return purgeFromRecycleBin(resolver, readRecycleIndexFile, win::currentUserSid(), path);
+  // Purges `path`, recycled as the item `item` (a name in the user's own folder).
+  bool purge(const std::wstring& path, const std::wstring& item) {
+    CheckedRemoval removal(fs::systemFileSystem(), {});
+    return purgeFromRecycleBin(removal, readRecycleIndexFile, win::currentUserSid(), path,
+                               listedIdOf(own_ + L"\\" + item + unique_));
+  }
+
+  // The id that folder listings show for the file at `path`.
+  static uint64_t listedIdOf(const std::wstring& path) {
+    win::UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                             nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) return 0;
+    return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
   }
 
   bool has(const std::wstring& folder, const std::wstring& name) {
@@ -224,7 +237,10 @@ TEST_F(RecyclePurgeWinTest, PurgesTheNewestCopyOfTheUsersOwnOnly) {
   // Another user's forged index naming the same path, newer: never looked at.
   addIndex(other_, L"FORGED", original, 900);
 
-  EXPECT_TRUE(purge(L"t:/DOCS-" + unique_ + L"/report/"));
+  // Not what was recycled: another item's id.
+  EXPECT_FALSE(purge(L"t:/DOCS-" + unique_ + L"/report/", L"$ROLD"));
+  EXPECT_TRUE(has(own_, L"$INEW"));
+  EXPECT_TRUE(purge(L"t:/DOCS-" + unique_ + L"/report/", L"$RNEW"));
 
   EXPECT_FALSE(has(own_, L"$RNEW"));
   EXPECT_FALSE(has(own_, L"$INEW"));

@@ -1,6 +1,11 @@
 """The check every path passes before the run command removes it: it must name something inside
 the user's profile folder of the build's own prefix, as Windows sees it (C:\\users\\NAME\\...),
-and lie there on the Linux side too, reached without any link.
+and lie there on the Linux side too, reached without any link. A folder must also be whole:
+nothing inside it may be a symbolic link or a mount point.
+
+Under Wine, a Linux symbolic link to a file lists as a plain file with its target's id, and
+removing it through a Windows handle removes the target: no Windows code can tell the two apart,
+so only this check, made on the Linux side, can keep such a link out of what is removed.
 
 Under Wine, drive Z: is the Linux root, so a path that is not plainly inside the prefix's
 profile is never handed to a deleting method, whatever the program itself would do with it.
@@ -53,14 +58,35 @@ def _host_refusal(profile: Path, parts: list[str]) -> str | None:
             current = current / part
             if stat.S_ISLNK(os.lstat(current).st_mode):
                 return f"{current} is a link"
+        real = os.path.realpath(current)
+        if not real.startswith(os.path.realpath(profile) + os.sep):
+            return "does not resolve inside the profile folder"
+        return unseen_inside(current)
     except FileNotFoundError:
         return "does not exist"
     except OSError as e:
         return f"cannot be checked: {e}"
-    real = os.path.realpath(current)
-    if not real.startswith(os.path.realpath(profile) + os.sep):
-        return "does not resolve inside the profile folder"
+
+
+def unseen_inside(folder: Path) -> str | None:
+    """Why the folder cannot be seen whole from Windows (it holds a symbolic link or a mount
+    point), or None when it holds neither (or is no folder)."""
+    if not folder.is_dir() or folder.is_symlink():
+        return None
+    device = os.lstat(folder).st_dev
+    for here, folders, files in os.walk(folder, onerror=_raise):
+        for name in folders + files:
+            path = os.path.join(here, name)
+            info = os.lstat(path)
+            if stat.S_ISLNK(info.st_mode):
+                return f"holds a link: {path}"
+            if info.st_dev != device or (stat.S_ISDIR(info.st_mode) and os.path.ismount(path)):
+                return f"holds a mount point: {path}"
     return None
+
+
+def _raise(error: OSError) -> None:
+    raise error
 
 
 def split_cleanable(items: list[str], home: str, root: Path | None = None

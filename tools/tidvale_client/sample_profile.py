@@ -87,9 +87,20 @@ def record_path(root: Path | None) -> Path:
     return (root or paths.build_root()) / "tour" / "sample-made.json"
 
 
+def _labelled(rel: str) -> bool:
+    """Whether a profile-relative path carries the sample's label in one of its names."""
+    labels = (sample_plan.TAG, sample_plan.APP_NAME.split()[0].lower())
+    return any(label in part.lower() for part in rel.split("\\") for label in labels)
+
+
 def remove_previous(profile: Path, record: Path, files: list[SampleFile]) -> int:
     """Removes what the record of an earlier run lists, and the plan's files wherever they are
-    still found (a record lost with the build's tour folder); returns how many paths went."""
+    still found (a record lost with the build's tour folder); returns how many paths went.
+
+    The record is read, not trusted: an entry is removed whole only when it lies inside the
+    profile, carries the sample's label and holds no link or mount point. Other recorded
+    folders (a browser's folder the sample had to make) go only once the plan's files are out
+    of them and nothing but empty folders remains."""
     made = []
     if record.is_file():
         try:
@@ -98,9 +109,10 @@ def remove_previous(profile: Path, record: Path, files: list[SampleFile]) -> int
             made = []
     made = [m for m in made if isinstance(m, str)]
     removed = 0
-    for rel in made:  # files and folders the sample made
+    for rel in made:  # files and folders the sample made, labelled
         host = _inside(profile, rel)
-        if host is not None and _remove(host):
+        if host is not None and _labelled(rel) and profile_guard.unseen_inside(host) is None \
+                and _remove(host):
             removed += 1
     for rel in [f.rel for f in files] + [sample_plan.MARKER]:  # files only
         host = _inside(profile, rel)
@@ -109,16 +121,32 @@ def remove_previous(profile: Path, record: Path, files: list[SampleFile]) -> int
             removed += 1
         if host is not None:
             removed += _remove_empty_labelled_folders(profile, host.parent)
+    for rel in made:  # the others, when only empty folders remain of them
+        host = _inside(profile, rel)
+        if host is not None and not _labelled(rel) and _remove_empty_folders(host):
+            removed += 1
     record.unlink(missing_ok=True)
     return removed
+
+
+def _remove_empty_folders(folder: Path) -> bool:
+    """Removes folder when it holds nothing but empty folders (no file, no link); returns
+    whether it went."""
+    if not folder.is_dir() or folder.is_symlink():
+        return False
+    for here, folders, files in os.walk(folder):
+        if files or any(os.path.islink(os.path.join(here, name)) for name in folders):
+            return False
+    for here, _, _ in sorted(os.walk(folder), key=lambda walked: -len(walked[0])):
+        os.rmdir(here)
+    return True
 
 
 def _remove_empty_labelled_folders(profile: Path, folder: Path) -> int:
     """Removes folder and its parents while they are empty and inside a folder whose name
     carries the sample's label (the tag or the sample application's name)."""
-    labels = (sample_plan.TAG, sample_plan.APP_NAME.split()[0].lower())
     parts = folder.relative_to(profile).parts
-    labelled = [any(label in part.lower() for label in labels) for part in parts]
+    labelled = [_labelled(part) for part in parts]
     removed = 0
     for depth in range(len(parts), 0, -1):
         here = profile.joinpath(*parts[:depth])
@@ -142,6 +170,9 @@ def tidy_trash(root: Path, profile: Path, junk_items: list[str]) -> int:
     origins = {str(real_profile.joinpath(*rel.split("\\"))) for rel in junk_items}
     removed = 0
     for info in sorted((trash / "info").glob("*.trashinfo")):
+        name = info.name[: -len(".trashinfo")]
+        if name in ("", ".", "..") or "/" in name or "\\" in name:
+            continue  # not a name Wine's shell gives an item of its trash
         origin = None
         for line in info.read_text("utf-8", "replace").splitlines():
             if line.startswith("Path="):
@@ -149,7 +180,9 @@ def tidy_trash(root: Path, profile: Path, junk_items: list[str]) -> int:
                 origin = os.path.realpath(urllib.parse.unquote(line[len("Path="):]))
         if origin not in origins:
             continue
-        item = trash / "files" / info.name[: -len(".trashinfo")]
+        item = trash / "files" / name
+        if profile_guard.unseen_inside(item) is not None:
+            continue
         if item.is_symlink() or not item.exists():
             item.unlink(missing_ok=True)
         elif item.is_dir():
