@@ -418,6 +418,7 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
   ~HeldNode() override {
     std::lock_guard guard(owner_.lock_);
     node_->pins -= pinned_ ? 1 : 0;
+    if (deleteOnRelease_ && node_->parent && node_->children.empty()) node_->detach();
   }
 
   void pin() { pinned_ = true, ++node_->pins; }
@@ -433,10 +434,13 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
     return owner_.removeNode(*opened);
   }
 
+  // As on Windows, a folder marked for deletion through a handle goes when the handle is let go.
   FsError removeSelf() override {
     std::lock_guard guard(owner_.lock_);
     if (!node_->parent) return node_->children.empty() ? FsError::None : FsError::NotEmpty;
-    return owner_.removeNode(*node_);
+    const FsError error = owner_.removableNode(*node_);
+    deleteOnRelease_ = error == FsError::None;
+    return error;
   }
 
  private:
@@ -455,6 +459,7 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
   std::shared_ptr<Node> node_;
   std::wstring path_;
   bool pinned_ = false;
+  bool deleteOnRelease_ = false;
 };
 
 Hold FakeFileSystem::hold(const std::shared_ptr<Node>& node, std::wstring path) {
@@ -466,15 +471,21 @@ Hold FakeFileSystem::hold(const std::shared_ptr<Node>& node, std::wstring path) 
   return Hold{HoldOutcome::Held, std::make_unique<HeldNode>(*this, node, std::move(path))};
 }
 
-// Removes `node` as itself, as Windows does for a handle opened without following links.
-FsError FakeFileSystem::removeNode(Node& node) {
+// Whether `node` can be removed as itself, as Windows decides for a handle opened without
+// following links.
+FsError FakeFileSystem::removableNode(const Node& node) const {
   if (&node == root_.get()) return FsError::Other;
   const bool plainFolder = node.isFolder() && (node.attributes & kAttributeReparsePoint) == 0;
   if (plainFolder && node.denied) return FsError::AccessDenied;
   if (plainFolder && !node.children.empty()) return FsError::NotEmpty;
   if (node.inUse || node.pins > 0) return FsError::InUse;
-  if (node.parent) node.detach();  // a link goes as the link; its target is untouched
   return FsError::None;
+}
+
+FsError FakeFileSystem::removeNode(Node& node) {
+  const FsError error = removableNode(node);
+  if (error == FsError::None && node.parent) node.detach();  // a link goes as the link
+  return error;
 }
 
 Hold FakeFileSystem::holdFolder(const std::wstring& path) {

@@ -87,6 +87,7 @@ class FakeFileSystem final : public FileSystem {
 
   Hold hold(const std::shared_ptr<Node>& node, std::wstring path);
   bool replace(const std::wstring& path, const std::wstring& target, bool junction);
+  FsError removableNode(const Node& node) const;
   FsError removeNode(Node& node);
   std::unique_ptr<FolderListing> listing(const Node& folder, const std::wstring& path);
 

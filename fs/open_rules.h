@@ -12,12 +12,12 @@
 namespace tidvale::fs {
 
 // Create options of NtCreateFile.
-inline constexpr uint32_t kOpenDirectoryFile = 0x00000001;           // FILE_DIRECTORY_FILE
-inline constexpr uint32_t kOpenSynchronousIo = 0x00000020;           // FILE_SYNCHRONOUS_IO_NONALERT
-inline constexpr uint32_t kOpenNonDirectoryFile = 0x00000040;        // FILE_NON_DIRECTORY_FILE
-inline constexpr uint32_t kOpenDeleteOnClose = 0x00001000;           // FILE_DELETE_ON_CLOSE
-inline constexpr uint32_t kOpenForBackupIntent = 0x00004000;         // FILE_OPEN_FOR_BACKUP_INTENT
-inline constexpr uint32_t kOpenReparsePointItself = 0x00200000;      // FILE_OPEN_REPARSE_POINT
+inline constexpr uint32_t kOpenDirectoryFile = 0x00000001;       // FILE_DIRECTORY_FILE
+inline constexpr uint32_t kOpenSynchronousIo = 0x00000020;       // FILE_SYNCHRONOUS_IO_NONALERT
+inline constexpr uint32_t kOpenNonDirectoryFile = 0x00000040;    // FILE_NON_DIRECTORY_FILE
+inline constexpr uint32_t kOpenDeleteOnClose = 0x00001000;       // FILE_DELETE_ON_CLOSE
+inline constexpr uint32_t kOpenForBackupIntent = 0x00004000;     // FILE_OPEN_FOR_BACKUP_INTENT
+inline constexpr uint32_t kOpenReparsePointItself = 0x00200000;  // FILE_OPEN_REPARSE_POINT
 
 // Share modes.
 inline constexpr uint32_t kShareRead = 0x1;    // FILE_SHARE_READ

@@ -207,7 +207,8 @@ ResolvedEntry PathResolver::resolve(std::wstring_view path) {
   }
   result.outcome = ResolveOutcome::Found;
   result.parent = std::move(folder);
-  result.pinned = std::all_of(steps_.begin(), steps_.end(), [](const Step& step) { return step.pinned; });
+  result.pinned =
+      std::all_of(steps_.begin(), steps_.end(), [](const Step& step) { return step.pinned; });
   result.path = text->root;
   for (const Step& step : steps_) result.path.append(step.listedName).push_back(L'\\');
   result.path.append(entry.name);

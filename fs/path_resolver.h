@@ -13,8 +13,8 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "fs/file_system.h"

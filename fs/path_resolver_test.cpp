@@ -136,7 +136,9 @@ TEST(PathResolver, ANameThatLeadsElsewhereSinceItsLookupIsRefused) {
     files.setLookupHook([&](const std::wstring&, const std::wstring& name) {
       if (name != swapped) return;
       files.setLookupHook(nullptr);
-      const std::wstring path = name == L"t" ? L"C:\\t" : name == L"a" ? L"C:\\t\\a" : L"C:\\t\\a\\target";
+      const std::wstring path = name == L"t"   ? L"C:\\t"
+                                : name == L"a" ? L"C:\\t\\a"
+                                               : L"C:\\t\\a\\target";
       files.replaceWithFollowedLink(path, L"C:\\canary");
     });
     PathResolver resolver(files, {});

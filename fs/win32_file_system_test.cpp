@@ -192,14 +192,16 @@ TEST_F(Win32FileSystemTest, EveryOpenOfAnEntrySwappedSinceItsListingIsRefused) {
   const std::map<std::wstring, DirEntry> listed = listHeld(*held.folder);
   ASSERT_EQ(listed.size(), 2u);
   EXPECT_NE(listed.at(L"dir").fileId, listed.at(L"file.txt").fileId);
-  for (const auto& [name, canary] :
-       {std::pair<std::wstring, std::wstring>{L"dir", L"canary-dir"}, {L"file.txt", L"canary-file.txt"}}) {
-    ASSERT_TRUE(::MoveFileW((root_ / (L"held\\" + name)).c_str(), (root_ / (name + L".away")).c_str()));
+  for (const auto& [name, canary] : {std::pair<std::wstring, std::wstring>{L"dir", L"canary-dir"},
+                                     {L"file.txt", L"canary-file.txt"}}) {
+    ASSERT_TRUE(
+        ::MoveFileW((root_ / (L"held\\" + name)).c_str(), (root_ / (name + L".away")).c_str()));
     ASSERT_TRUE(::MoveFileW((root_ / canary).c_str(), (root_ / (L"held\\" + name)).c_str()));
   }
   for (const auto& [name, entry] : listed) {
     SCOPED_TRACE(win::toUtf8(name));
-    for (const auto open : {&HeldFolder::holdChild, &HeldFolder::passChild, &HeldFolder::pinChild}) {
+    for (const auto open :
+         {&HeldFolder::holdChild, &HeldFolder::passChild, &HeldFolder::pinChild}) {
       const Hold hold = (held.folder.get()->*open)(entry);
       EXPECT_EQ(hold.outcome, HoldOutcome::Failed);
       EXPECT_EQ(hold.error, FsError::Changed);

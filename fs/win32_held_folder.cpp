@@ -15,8 +15,8 @@
 
 // Declared by the driver kit's headers only.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PVOID apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io,
-                                               PVOID buffer, ULONG length, ULONG infoClass,
+                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID buffer,
+                                               ULONG length, ULONG infoClass,
                                                BOOLEAN returnSingleEntry, PUNICODE_STRING name,
                                                BOOLEAN restartScan);
 
@@ -119,8 +119,8 @@ bool readAttributes(HANDLE handle, FILE_ATTRIBUTE_TAG_INFO& info) {
 std::optional<uint64_t> listedIdOf(HANDLE handle) {
   FILE_INTERNAL_INFORMATION info{};
   IO_STATUS_BLOCK io{};
-  if (!NT_SUCCESS(::NtQueryInformationFile(handle, &io, &info, sizeof(info),
-                                           FileInternalInformation))) {
+  if (!NT_SUCCESS(
+          ::NtQueryInformationFile(handle, &io, &info, sizeof(info), FileInternalInformation))) {
     return std::nullopt;
   }
   return static_cast<uint64_t>(info.IndexNumber.QuadPart);
@@ -136,7 +136,8 @@ win::UniqueFileHandle openListed(HANDLE parent, const DirEntry& listed, ACCESS_M
   if (!handle) return handle;
   const std::optional<uint64_t> id = listedIdOf(handle.get());
   FILE_ATTRIBUTE_TAG_INFO info{};
-  if ((listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && !readAttributes(handle.get(), info)) {
+  if ((listed.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+      !readAttributes(handle.get(), info)) {
     error = fsErrorOf(::GetLastError());
     return win::UniqueFileHandle();
   }
@@ -312,7 +313,8 @@ class Win32HeldFolder final : public HeldFolder {
 
   FsError removeChild(const DirEntry& listed) override {
     FsError error = FsError::None;
-    win::UniqueFileHandle child = openListed(handle_.get(), listed, kRemoveAccess, kShareAll, error);
+    win::UniqueFileHandle child =
+        openListed(handle_.get(), listed, kRemoveAccess, kShareAll, error);
     return child ? removeOpenedListed(child.get(), listed.attributes) : error;
   }
 

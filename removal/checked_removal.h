@@ -7,11 +7,13 @@
 // purge for the Recycle Bin item it removes. One thread; never throws beyond allocation.
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "fs/file_system.h"
 #include "fs/path_resolver.h"
+#include "removal/measured_tree.h"
 
 namespace tidvale {
 
@@ -23,7 +25,8 @@ enum class TargetOutcome {
 
 struct MeasuredTarget {
   fs::ResolvedEntry entry;
-  int64_t size = 0;  // bytes before anything was removed
+  int64_t size = 0;                    // bytes before anything was removed
+  std::optional<MeasuredTree> folder;  // what was measured below a folder target
 };
 
 struct RemovalCredit {
@@ -41,9 +44,9 @@ class CheckedRemoval {
   // link. Found fills `target`.
   TargetOutcome measure(const std::wstring& path, MeasuredTarget& target);
 
-  // Removes the measured target through what its resolution holds: a folder with everything in
-  // it, anything else as itself. Gone only when a read of its folder after the removal no longer
-  // finds the name. An entry that was no longer there to remove frees nothing.
+  // Removes the measured target through what its resolution holds: a folder with everything that
+  // was measured in it, anything else as itself. Gone only when a read of its folder after the
+  // removal no longer finds the name. An entry that was no longer there to remove frees nothing.
   RemovalCredit remove(MeasuredTarget& target);
 
  private:

@@ -366,7 +366,9 @@ TEST_F(DeletionTest, ChangesBetweenTheCheckAndTheActNeverActElsewhereNorOverCred
            files.replaceWithFollowedLink(L"C:\\Users\\me\\junk\\a.bin", L"C:\\keep");
          });
        },
-       {"C:\\Users\\me\\junk\\a.bin"}, 0, {"C:\\Users\\me\\junk\\a.bin"}},
+       {"C:\\Users\\me\\junk\\a.bin"},
+       0,
+       {"C:\\Users\\me\\junk\\a.bin"}},
       {"the target swapped for an empty folder while it is being removed",
        [](fs::FakeFileSystem& files) {
          files.addFolder(L"C:\\empty");
@@ -377,7 +379,9 @@ TEST_F(DeletionTest, ChangesBetweenTheCheckAndTheActNeverActElsewhereNorOverCred
            files.replaceWithFollowedLink(L"C:\\Users\\me\\junk", L"C:\\empty");
          });
        },
-       {"C:\\Users\\me\\junk"}, 100, {"C:\\Users\\me\\junk"}},
+       {"C:\\Users\\me\\junk"},
+       100,
+       {"C:\\Users\\me\\junk"}},
       {"an entry that appears right after the walk down missed it",
        [](fs::FakeFileSystem& files) {
          files.setLookupHook([&files](const std::wstring&, const std::wstring& name) {
@@ -386,17 +390,30 @@ TEST_F(DeletionTest, ChangesBetweenTheCheckAndTheActNeverActElsewhereNorOverCred
            files.addFile(L"C:\\Users\\me\\late.bin", 5);
          });
        },
-       {"C:\\Users\\me\\late.bin"}, 0, {"C:\\Users\\me\\late.bin"}},
+       {"C:\\Users\\me\\late.bin"},
+       0,
+       {"C:\\Users\\me\\late.bin"}},
+      {"a file that appears in the folder after it was measured stays",
+       [](fs::FakeFileSystem& files) {
+         files.setListingHook([&files](const std::wstring&, const fs::DirEntry& entry) {
+           if (entry.name != L"a.bin") return;
+           files.setListingHook(nullptr);
+           files.addFile(L"C:\\Users\\me\\junk\\new.bin", 7);
+         });
+       },
+       {"C:\\Users\\me\\junk"},
+       120,
+       {"C:\\Users\\me\\junk"}},
       {"an entry, then its own folder, in one call",
        [](fs::FakeFileSystem&) {},
-       {"C:\\Users\\me\\junk\\sub\\b.bin", "C:\\Users\\me\\junk\\sub",
-        "C:\\Users\\me\\junk"},
-       120, {}},
+       {"C:\\Users\\me\\junk\\sub\\b.bin", "C:\\Users\\me\\junk\\sub", "C:\\Users\\me\\junk"},
+       120,
+       {}},
       {"the same file twice, and its folder's listing taken in between",
        [](fs::FakeFileSystem&) {},
-       {"C:\\Users\\me\\junk\\sub", "C:\\Users\\me\\junk\\a.bin",
-        "C:\\Users\\me\\junk\\a.bin"},
-       120, {}},
+       {"C:\\Users\\me\\junk\\sub", "C:\\Users\\me\\junk\\a.bin", "C:\\Users\\me\\junk\\a.bin"},
+       120,
+       {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -469,11 +486,11 @@ TEST_F(DeletionTest, TheShellGetsOnlyAPathItReadsExactly) {
   fs_.addFile(L"C:\\Users\\me\\space \\f.bin", 64);
   fs_.addFile(L"C:\\keep\\k.bin", 128);
   fs_.addJunction(L"C:\\Users\\me\\link", L"C:\\keep");
-  const Reply reply =
-      run({std::string(deep.begin(), deep.end()), "C:\\Users\\me\\dot.\\f.bin",
-           "C:\\Users\\me\\space \\f.bin", "C:\\Users\\me\\link", "c:/Users/me/./junk/",
-           std::string(longest.begin(), longest.end()), std::string(tooLong.begin(), tooLong.end())},
-          /*toTrash=*/true);
+  const Reply reply = run(
+      {std::string(deep.begin(), deep.end()), "C:\\Users\\me\\dot.\\f.bin",
+       "C:\\Users\\me\\space \\f.bin", "C:\\Users\\me\\link", "c:/Users/me/./junk/",
+       std::string(longest.begin(), longest.end()), std::string(tooLong.begin(), tooLong.end())},
+      /*toTrash=*/true);
   // Only the plain paths went to the shell, with the names as listed; the rest went permanently,
   // through the resolver.
   EXPECT_THAT(bin_.recycled, ElementsAre(L"c:\\Users\\me\\junk", longest));

@@ -208,7 +208,8 @@ TEST_F(RecyclePurgeTest, WhatIsNotPurgedWholeIsNeverReportedPurged) {
          ids = fs::protectedIdentities(files, {L"C:\\ProgramData"});
        },
        L"$RA", true},
-      {"the item is in use", [](fs::FakeFileSystem& files, std::set<fs::FileId>&) {
+      {"the item is in use",
+       [](fs::FakeFileSystem& files, std::set<fs::FileId>&) {
          files.setInUse(L"D:\\$Recycle.Bin\\S-1\\$RA", true);
        },
        L"$RA", true},

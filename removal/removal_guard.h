@@ -8,8 +8,8 @@
 // caller supplies the protected folders and the case folding. Any thread.
 
 #include <functional>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tidvale {

@@ -210,10 +210,9 @@ class RecyclePurgeWinTest : public ::testing::Test {
 
   // The id that folder listings show for the file at `path`.
   static uint64_t listedIdOf(const std::wstring& path) {
-    win::UniqueFileHandle file(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                             nullptr));
+    win::UniqueFileHandle file(::CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info{};
     if (!::GetFileInformationByHandle(file.get(), &info)) return 0;
     return (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;

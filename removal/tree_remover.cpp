@@ -14,6 +14,8 @@ struct OpenFolder {
 
 class Remover {
  public:
+  explicit Remover(const MeasuredTree* measured = nullptr) : measured_(measured) {}
+
   void note(fs::FsError error) {
     if (error != fs::FsError::None && error != fs::FsError::NotFound && !result_.failed()) {
       result_.firstError = error;
@@ -35,6 +37,10 @@ class Remover {
         top.listing.reset();
         note(folder.removeSelf());
         stack.pop_back();  // releasing the folder completes its removal
+        continue;
+      }
+      if (measured_ && !measured_->contains(entry.fileId)) {
+        note(fs::FsError::Changed);  // not what was measured: it stays
         continue;
       }
       if (!isPlainFolder(entry)) {
@@ -76,6 +82,7 @@ class Remover {
     stack.push_back({std::move(folder), std::move(listing)});
   }
 
+  const MeasuredTree* measured_;
   TreeRemoval result_;
 };
 
@@ -100,8 +107,8 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
   return remover.result();
 }
 
-TreeRemoval removeHeldTree(fs::HeldFolder& folder) {
-  Remover remover;
+TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured) {
+  Remover remover(measured);
   remover.removeHeld(folder);
   return remover.result();
 }

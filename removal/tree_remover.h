@@ -10,6 +10,7 @@
 #include <string>
 
 #include "fs/file_system.h"
+#include "removal/measured_tree.h"
 
 namespace tidvale {
 
@@ -24,7 +25,8 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
 
 // Empties the held folder and marks it for removal: it is gone once the caller releases it
 // (unless something in it stayed, or another process keeps it). Until then, what is left of it
-// can still be measured through it.
-TreeRemoval removeHeldTree(fs::HeldFolder& folder);
+// can still be measured through it. With `measured`, only the entries it holds are taken; any
+// other stays, and counts as a failure (FsError::Changed).
+TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured = nullptr);
 
 }  // namespace tidvale

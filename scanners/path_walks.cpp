@@ -52,45 +52,6 @@ int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
   return total;
 }
 
-std::optional<int64_t> measureHeldFolder(fs::HeldFolder& folder,
-                                         const std::set<fs::FileId>& protectedIds) {
-  // One level of the walk: the listing is declared after its folder, so it is closed first.
-  struct Level {
-    std::unique_ptr<fs::HeldFolder> folder;  // null for `folder` itself
-    std::unique_ptr<fs::FolderListing> listing;
-  };
-  int64_t total = 0;
-  std::vector<Level> stack;
-  stack.push_back({nullptr, folder.list()});
-  fs::DirEntry entry;
-  while (!stack.empty()) {
-    Level& top = stack.back();
-    if (!top.listing || top.listing->next(entry) != fs::ListStep::Entry) {
-      stack.pop_back();
-      continue;
-    }
-    switch (fs::classifyEntry(entry.attributes, entry.reparseTag)) {
-      case fs::EntryKind::File:
-        total = addSize(total, entry.size);
-        break;
-      case fs::EntryKind::Folder: {
-        fs::Hold child = (top.folder ? *top.folder : folder).passChild(entry);
-        if (child.outcome != fs::HoldOutcome::Held) break;
-        const std::optional<fs::FileId> id = child.folder->identity();
-        if (!id || protectedIds.contains(*id)) return std::nullopt;
-        std::unique_ptr<fs::FolderListing> listing = child.folder->list();
-        stack.push_back({std::move(child.folder), std::move(listing)});
-        break;
-      }
-      case fs::EntryKind::Symlink:
-      case fs::EntryKind::Junction:
-      case fs::EntryKind::OtherLink:
-        break;
-    }
-  }
-  return total;
-}
-
 void walkFiles(fs::FileSystem& fileSystem, const std::wstring& root,
                const std::atomic<bool>& cancel, const FileVisitor& visit) {
   const auto& skipped = skippedFolderNames();

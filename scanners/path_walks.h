@@ -32,14 +32,6 @@ const std::set<std::wstring>& skippedFolderNames();
 int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
                     const std::atomic<bool>& cancel);
 
-// What measurePath counts for a folder, below a folder held open: the files' listed sizes, links
-// never entered. Subfolders are gone through relative to their folders, never by path, and
-// without the right to delete them; the walk is never cut short. Nothing when a folder below has
-// an identity in `protectedIds` (or one that cannot be read): a folder holding a protected one,
-// under a name that no text check could tell (Wine's Z: drive holds every other drive's folder).
-std::optional<int64_t> measureHeldFolder(fs::HeldFolder& folder,
-                                         const std::set<fs::FileId>& protectedIds);
-
 // Full path and size of one reported file.
 using FileVisitor = std::function<void(const std::wstring& path, int64_t size)>;
 
