@@ -1,7 +1,9 @@
 #include "removal/checked_removal.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
+#include <unordered_set>
 #include <utility>
 
 #include "removal/tree_remover.h"
@@ -33,34 +35,74 @@ TargetOutcome CheckedRemoval::measure(const std::wstring& path, MeasuredTarget& 
 }
 
 RemovalCredit CheckedRemoval::remove(MeasuredTarget& target) {
+  const RemovalAct done = act(target);
+  return creditOf(target, done, !stillListed(*target.entry.parent, target.entry.listed.name));
+}
+
+RemovalAct CheckedRemoval::act(MeasuredTarget& target) {
   fs::ResolvedEntry& entry = target.entry;
-  bool wasThere = true;
+  RemovalAct done;
+  if (!entry.folder) {
+    // A file or link that is still there after this kept all its bytes.
+    done.wasThere = entry.parent->removeChild(entry.listed) != fs::FsError::NotFound;
+    done.remaining = target.size;
+    return done;
+  }
   // What is left of a folder is read through its held handle, never looked up by name again (the
   // name may lead elsewhere by now), and before the handle is let go, which completes its
-  // removal. A file or link that is still there kept all its bytes.
-  int64_t remaining = target.size;
-  if (entry.folder) {
-    remaining = 0;
-    if (removeHeldTree(*entry.folder, &*target.folder).failed()) {
-      const std::optional<MeasuredTree> left =
-          measureHeldTree(*entry.folder, resolver_.protectedIds(), &*target.folder);
-      remaining = left ? left->bytes() : target.size;
-    }
-    entry.folder.reset();
-  } else {
-    wasThere = entry.parent->removeChild(entry.listed) != fs::FsError::NotFound;
+  // removal.
+  if (removeHeldTree(*entry.folder, &*target.folder).failed()) {
+    const std::optional<MeasuredTree> left =
+        measureHeldTree(*entry.folder, resolver_.protectedIds(), &*target.folder);
+    done.remaining = left ? left->bytes() : target.size;
   }
+  entry.folder.reset();
+  return done;
+}
+
+RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool gone) {
   RemovalCredit credit;
-  credit.gone = !stillListed(*entry.parent, entry.listed.name);
-  if (!wasThere) return credit;  // gone before we came: nothing of ours was freed
+  credit.gone = gone;
+  if (!act.wasThere) return credit;  // gone before we came: nothing of ours was freed
   credit.freed =
-      credit.gone ? target.size : std::clamp<int64_t>(target.size - remaining, 0, target.size);
+      gone ? target.size : std::clamp<int64_t>(target.size - act.remaining, 0, target.size);
   return credit;
 }
 
 bool stillListed(fs::HeldFolder& parent, const std::wstring& name) {
   fs::DirEntry entry;
-  return parent.lookup(name, entry) != fs::StatusOutcome::NotFound;
+  switch (parent.lookup(name, entry)) {
+    case fs::StatusOutcome::Found:
+      return true;
+    case fs::StatusOutcome::NotFound:
+      return false;
+    case fs::StatusOutcome::Failed:
+      break;  // a lookup that could not answer (Wine's drops a trailing dot when nothing matches)
+  }
+  // The whole listing decides, by the exact name.
+  std::unique_ptr<fs::FolderListing> listing = parent.list();
+  if (!listing) return true;
+  fs::ListStep step;
+  while ((step = listing->next(entry)) == fs::ListStep::Entry) {
+    if (entry.name == name) return true;
+  }
+  return step == fs::ListStep::Error;
+}
+
+std::vector<bool> stillListedNames(fs::HeldFolder& parent, const std::vector<std::wstring>& names) {
+  if (names.size() == 1) return {stillListed(parent, names.front())};
+  std::unordered_set<std::wstring> listed;
+  std::unique_ptr<fs::FolderListing> listing = parent.list();
+  fs::DirEntry entry;
+  fs::ListStep step = fs::ListStep::Error;
+  while (listing && (step = listing->next(entry)) == fs::ListStep::Entry) {
+    listed.insert(std::move(entry.name));
+  }
+  std::vector<bool> still;
+  for (const std::wstring& name : names) {
+    still.push_back(step != fs::ListStep::End || listed.contains(name));
+  }
+  return still;
 }
 
 }  // namespace tidvale

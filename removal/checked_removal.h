@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "fs/file_system.h"
 #include "fs/path_resolver.h"
@@ -34,6 +35,16 @@ struct RemovalCredit {
   int64_t freed = 0;  // at most the measured size
 };
 
+// What a removal did, before a read confirms that the entry is gone.
+struct RemovalAct {
+  bool wasThere = true;   // false: the entry had gone before the removal came to it
+  int64_t remaining = 0;  // measured bytes still there, read through the held handles
+};
+
+// The credit for `act` on `target` once a read has shown whether the entry is gone: all that was
+// measured when it is, what went of it when it is not, nothing when it had gone already.
+RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool gone);
+
 class CheckedRemoval {
  public:
   CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds);
@@ -49,13 +60,22 @@ class CheckedRemoval {
   // removal no longer finds the name. An entry that was no longer there to remove frees nothing.
   RemovalCredit remove(MeasuredTarget& target);
 
+  // The removal alone, for a caller that confirms several entries of one folder with one read
+  // (see stillListedNames); the folder target is let go, which completes its removal.
+  RemovalAct act(MeasuredTarget& target);
+
  private:
   fs::FileSystem& fileSystem_;
   fs::PathResolver resolver_;
 };
 
-// Whether the held folder `parent` still shows an entry named `name`: true also when the folder
-// cannot be read, since only a read that finds nothing proves the entry gone.
+// Whether the held folder `parent` still shows the entry `name` (a name as its listing gave it):
+// true also when the folder cannot be read, since only a read that finds nothing proves the
+// entry gone.
 bool stillListed(fs::HeldFolder& parent, const std::wstring& name);
+
+// For each of `names` (as the folder's listing gave them), whether the held folder still shows
+// it: one read of the whole folder for them all, or a lookup when there is only one.
+std::vector<bool> stillListedNames(fs::HeldFolder& parent, const std::vector<std::wstring>& names);
 
 }  // namespace tidvale

@@ -14,10 +14,13 @@ constexpr char kTask[] = "delete";
 
 class Deletion {
  public:
-  explicit Deletion(const DeletionEnvironment& environment)
-      : env_(environment), removal_(environment.fileSystem, environment.protectedIds) {}
+  Deletion(ServiceState& state, const DeletionEnvironment& environment)
+      : state_(state),
+        env_(environment),
+        removal_(environment.fileSystem, environment.protectedIds) {}
 
   void emptyRecycleBins() {
+    confirmPending();
     const EmptyBinsResult emptied = env_.recycleBin.emptyAll();
     if (emptied.succeeded) {
       freed_ = addSize(freed_, emptied.bytesBefore);
@@ -26,41 +29,54 @@ class Deletion {
     }
   }
 
-  void removeEntry(const std::string& entry, bool toTrash) {
+  void removeEntry(const std::string& entry, uint64_t number, bool toTrash) {
     const std::optional<std::wstring> path = env_.pathOf(entry);
-    if (!path || refusesRemoval(env_.guard, *path)) {
-      failed_.emplace_back(entry);
+    // What waits is confirmed before a path of another folder is resolved: the folders it keeps
+    // held must not stand in the way of removing one of them.
+    const std::wstring parentText = path ? path->substr(0, path->find_last_of(L"\\/")) : L"";
+    if (parentText != pendingParentText_) confirmPending();
+    MeasuredTarget target;
+    const TargetOutcome outcome = !path || refusesRemoval(env_.guard, *path)
+                                      ? TargetOutcome::Refused
+                                      : removal_.measure(*path, target);
+    // An entry removed as itself waits for the read that shows it gone, with the others of its
+    // folder: one read confirms them all.
+    if (outcome == TargetOutcome::Found && !toTrash && !target.entry.folder) {
+      if (!pending_.empty() && pending_.front().target.entry.parent != target.entry.parent) {
+        confirmPending();
+      }
+      const RemovalAct done = removal_.act(target);
+      pending_.push_back({entry, number, std::move(target), done});
+      pendingParentText_ = parentText;
       return;
     }
-    MeasuredTarget target;
-    switch (removal_.measure(*path, target)) {
+    confirmPending();
+    switch (outcome) {
       case TargetOutcome::Missing:
-        return;  // nothing there: removed, with nothing to credit
+        break;  // nothing there: removed, with nothing to credit
       case TargetOutcome::Refused:
-        failed_.emplace_back(entry);
-        return;
+        failed_.push_back(entry);
+        break;
       case TargetOutcome::Found:
+        if (!toTrash || !recycle(entry, target)) settle(entry, removal_.remove(target));
         break;
     }
-    if (toTrash) {
-      switch (recycle(target)) {
-        case Recycled::InTrash:
-          inTrash_.push_back(entry);
-          inTrashBytes_ = addSize(inTrashBytes_, target.size);
-          return;
-        case Recycled::Freed:
-          freed_ = addSize(freed_, target.size);
-          return;
-        case Recycled::Refused:
-          failed_.push_back(entry);
-          return;
-        case Recycled::NotDone:
-          break;  // removed permanently instead
-      }
+    emitProgress(state_, kTask, entry, number, static_cast<uint64_t>(freed_), false);
+  }
+
+  // Confirms what waits, credits it in order and reports each entry's progress.
+  void confirmPending() {
+    if (pending_.empty()) return;
+    std::vector<std::wstring> names;
+    for (const Pending& item : pending_) names.push_back(item.target.entry.listed.name);
+    const std::vector<bool> still = stillListedNames(*pending_.front().target.entry.parent, names);
+    for (size_t i = 0; i < pending_.size(); ++i) {
+      const Pending& item = pending_[i];
+      settle(item.entry, creditOf(item.target, item.act, !still[i]));
+      emitProgress(state_, kTask, item.entry, item.number, static_cast<uint64_t>(freed_), false);
     }
-    const RemovalCredit credit = removal_.remove(target);
-    freed_ = addSize(freed_, credit.freed);
-    if (!credit.gone) failed_.push_back(entry);
+    pending_.clear();
+    pendingParentText_.clear();
   }
 
   EncodableMap reply() const {
@@ -79,6 +95,13 @@ class Deletion {
   int64_t freed() const { return freed_; }
 
  private:
+  struct Pending {
+    std::string entry;
+    uint64_t number;
+    MeasuredTarget target;
+    RemovalAct act;
+  };
+
   enum class Recycled {
     Freed,    // in the bin and purged from it, or removed outright by the shell
     InTrash,  // in the bin, and it stays there
@@ -86,11 +109,35 @@ class Deletion {
     NotDone,  // the shell cannot be handed the item, or it failed or left the item in place
   };
 
+  void settle(const std::string& entry, const RemovalCredit& credit) {
+    freed_ = addSize(freed_, credit.freed);
+    if (!credit.gone) failed_.push_back(entry);
+  }
+
+  // False when the item is to be removed permanently instead.
+  bool recycle(const std::string& entry, MeasuredTarget& target) {
+    switch (shellRecycle(target)) {
+      case Recycled::InTrash:
+        inTrash_.push_back(entry);
+        inTrashBytes_ = addSize(inTrashBytes_, target.size);
+        return true;
+      case Recycled::Freed:
+        freed_ = addSize(freed_, target.size);
+        return true;
+      case Recycled::Refused:
+        failed_.push_back(entry);
+        return true;
+      case Recycled::NotDone:
+        break;
+    }
+    return false;
+  }
+
   // The shell reads the path's text. It is handed only a path that reads as the resolver read it,
   // while every folder on the way is pinned, so that none can be renamed or replaced (by a link,
   // say) before the shell has read it. The item itself may still be swapped at its own name;
   // the shell then moves whatever stands there, as itself, and a link never leads it elsewhere.
-  Recycled recycle(MeasuredTarget& target) {
+  Recycled shellRecycle(MeasuredTarget& target) {
     const std::optional<std::wstring> shellPath = shellReadablePath(target.entry);
     if (!shellPath) return Recycled::NotDone;
     if (!target.entry.pinned) return Recycled::Refused;
@@ -104,8 +151,11 @@ class Deletion {
                : Recycled::InTrash;
   }
 
+  ServiceState& state_;
   const DeletionEnvironment& env_;
   CheckedRemoval removal_;
+  std::vector<Pending> pending_;
+  std::wstring pendingParentText_;  // the folder part of the pending entries' paths, as given
   int64_t freed_ = 0;
   int64_t inTrashBytes_ = 0;
   std::vector<std::string> failed_;
@@ -116,17 +166,17 @@ class Deletion {
 
 EncodableMap runDeletion(ServiceState& state, const DeletionEnvironment& environment,
                          const std::vector<std::string>& entries, bool toTrash) {
-  Deletion deletion(environment);
+  Deletion deletion(state, environment);
   uint64_t itemNumber = 0;
   for (const std::string& entry : entries) {
     ++itemNumber;
     if (entry == kRecycleBinPseudoPath) {
       deletion.emptyRecycleBins();
-      continue;
+    } else {
+      deletion.removeEntry(entry, itemNumber, toTrash);
     }
-    deletion.removeEntry(entry, toTrash);
-    emitProgress(state, kTask, entry, itemNumber, static_cast<uint64_t>(deletion.freed()), false);
   }
+  deletion.confirmPending();
   emitProgress(state, kTask, "", entries.size(), static_cast<uint64_t>(deletion.freed()), true);
   return deletion.reply();
 }

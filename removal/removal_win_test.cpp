@@ -67,7 +67,9 @@ TEST_F(RemovalWinTest, ReadOnlyHiddenAndSystemEntriesAreRemoved) {
   testing::setAttributes(root_ / L"tree\\rodir", FILE_ATTRIBUTE_READONLY);
   testing::setAttributes(root_ / L"alone.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
 
-  const Reply reply = remove({root_ / L"tree", root_ / L"alone.txt"});
+  // An entry first, then the folders that hold it: the folders kept for the entry are let go.
+  const Reply reply = remove({root_ / L"tree\\sub\\hidden.txt", root_ / L"tree\\sub",
+                              root_ / L"tree", root_ / L"alone.txt"});
 
   EXPECT_THAT(reply.failed, IsEmpty());
   EXPECT_EQ(reply.freed, 105);
