@@ -3,16 +3,21 @@
 // SECONDS have passed, then puts every pair back as it found it.
 // Usage: swap_attacker STOPFILE SECONDS A1 B1 [A2 B2 ...]
 // Each round of a pair: A goes to A + ".away", B takes A's name, a moment passes, then B and A go
-// back. A rename that is refused (a folder another program keeps in place) is retried later.
-// Creates STOPFILE + ".ready" once it runs; prints "swaps=<n> refused=<n>" when it ends.
+// back (A stays in place, and B at A's name, for a few milliseconds). A rename that is refused (a
+// folder another program keeps in place) is retried later. Creates STOPFILE + ".ready" once it
+// runs; prints "swaps=<n> refused=<n>" when it ends.
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
+
+constexpr DWORD kInPlaceMilliseconds = 8;
+constexpr DWORD kSwappedMilliseconds = 3;
 
 struct Pair {
   std::wstring a;
@@ -33,12 +38,14 @@ bool step(Pair& pair) {
   const std::wstring away = pair.a + L".away";
   switch (pair.stage) {
     case 0:
+      ::Sleep(static_cast<DWORD>(std::rand()) % kInPlaceMilliseconds);  // a reader may resolve A
       if (!move(pair.a, away)) return false;
       pair.stage = 1;
       return true;
     case 1:
       if (!move(pair.b, pair.a)) return false;
       pair.stage = 2;
+      ::Sleep(kSwappedMilliseconds);  // long enough for a reader to meet B at A's name
       return true;
     default:
       if (!move(pair.a, pair.b)) return false;
@@ -50,7 +57,8 @@ bool step(Pair& pair) {
 // Puts the pair back: B to its own name, A from its away name.
 bool restore(Pair& pair) {
   const std::wstring away = pair.a + L".away";
-  if (pair.stage == 2 && move(pair.a, pair.b)) pair.stage = 3;
+  // B may have been removed meanwhile, as what the path named: then only A comes back.
+  if (pair.stage == 2 && (move(pair.a, pair.b) || !exists(pair.a))) pair.stage = 3;
   if (pair.stage == 2) return false;
   if ((pair.stage == 1 || pair.stage == 3) && (!exists(away) || move(away, pair.a))) pair.stage = 0;
   return pair.stage == 0;
