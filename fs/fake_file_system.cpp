@@ -70,6 +70,7 @@ struct FakeFileSystem::Node {
   bool denied = false;
   bool inUse = false;
   int pins = 0;  // held in place: another process can neither move nor replace it
+  bool deleteHeldElsewhere = false;  // another process holds the right to delete it
   std::optional<size_t> failAfter;
   Node* parent = nullptr;
   std::vector<std::shared_ptr<Node>> children;  // shared: a held folder outlives its detaching
@@ -239,6 +240,11 @@ void FakeFileSystem::failListingAfter(const std::wstring& folder, size_t entries
   if (Node* node = existing(folder)) node->failAfter = entries;
 }
 
+void FakeFileSystem::holdDeleteRightElsewhere(const std::wstring& folder) {
+  std::lock_guard guard(lock_);
+  if (Node* node = existing(folder)) node->deleteHeldElsewhere = true;
+}
+
 void FakeFileSystem::setInUse(const std::wstring& file, bool inUse) {
   std::lock_guard guard(lock_);
   if (Node* node = existing(file)) node->inUse = inUse;
@@ -404,6 +410,11 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
         entry = target->entry();
         entry.name = child->name;
         outcome = StatusOutcome::Found;
+      } else if (name.ends_with(L'.') &&
+                 node_->child(name.substr(0, name.find_last_not_of(L'.') + 1))) {
+        // As Wine's lookup: a name ending in a dot that is not there matches its name without
+        // the dot, an answer that cannot be trusted.
+        outcome = StatusOutcome::Failed;
       }
     }
     if (hook) hook(path_, name);
@@ -450,6 +461,8 @@ class FakeFileSystem::HeldNode final : public HeldFolder {
     Node* opened = owner_.throughAliases(node_->child(listed.name));
     if (!opened) return Hold{HoldOutcome::Missing};
     if (opened->id != listed.fileId) return Hold{HoldOutcome::Failed, nullptr, FsError::Changed};
+    if (pin && opened->deleteHeldElsewhere)
+      return Hold{HoldOutcome::Failed, nullptr, FsError::InUse};
     Hold hold = owner_.hold(opened->shared(), joinPath(path_, listed.name));
     if (pin && hold.folder) static_cast<HeldNode&>(*hold.folder).pin();
     return hold;

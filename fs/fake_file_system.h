@@ -46,6 +46,8 @@ class FakeFileSystem final : public FileSystem {
   void denyAccess(const std::wstring& folder);
   // Listing the folder returns `entries` entries, then reports an error.
   void failListingAfter(const std::wstring& folder, size_t entries);
+  // Another process holds the folder open with the right to delete it: it cannot be pinned.
+  void holdDeleteRightElsewhere(const std::wstring& folder);
   // The file cannot be removed while another process holds it.
   void setInUse(const std::wstring& file, bool inUse);
   // Another process moves the entry at `path` away, with everything below it. False when it

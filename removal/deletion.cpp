@@ -39,9 +39,9 @@ class Deletion {
     const TargetOutcome outcome = !path || refusesRemoval(env_.guard, *path)
                                       ? TargetOutcome::Refused
                                       : removal_.measure(*path, target);
-    // An entry removed as itself waits for the read that shows it gone, with the others of its
+    // A removal for good waits for the read that shows its entry gone, with the others of its
     // folder: one read confirms them all.
-    if (outcome == TargetOutcome::Found && !toTrash && !target.entry.folder) {
+    if (outcome == TargetOutcome::Found && !toTrash) {
       if (!pending_.empty() && pending_.front().target.entry.parent != target.entry.parent) {
         confirmPending();
       }

@@ -252,6 +252,20 @@ TEST_F(DeletionTest, ToTrashOutcomes) {
   EXPECT_EQ(bin_.recycled.size(), std::size(cases));
 }
 
+// When a folder on the way cannot be pinned (another process holds the right to delete it), the
+// shell, which reads the path's text, is never handed the item, and a request for the bin never
+// turns into a removal for good. Asked to remove it for good, the handles do it.
+TEST_F(DeletionTest, AWayThatCannotBePinnedIsNeverHandedToTheShell) {
+  fs_.holdDeleteRightElsewhere(L"C:\\Users\\me\\junk");
+  Reply reply = run({"C:\\Users\\me\\junk\\a.bin"}, /*toTrash=*/true);
+  EXPECT_THAT(reply.failed, ElementsAre("C:\\Users\\me\\junk\\a.bin"));
+  EXPECT_THAT(bin_.recycled, IsEmpty());
+  EXPECT_TRUE(fs_.exists(L"C:\\Users\\me\\junk\\a.bin"));
+  reply = run({"C:\\Users\\me\\junk\\a.bin"});
+  EXPECT_THAT(reply.failed, IsEmpty());
+  EXPECT_EQ(reply.freed, 100);
+}
+
 TEST_F(DeletionTest, OtherNamesOfAProtectedFolderAreRefusedByIdentity) {
   fs_.addFile(L"C:\\ProgramData\\App\\settings.ini", 3);
   fs_.addAlias(L"D:", L"C:");
