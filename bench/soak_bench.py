@@ -7,6 +7,11 @@ prefix, with the event stream listened to throughout. The program's memory is re
 over the one taken after the warm-up (goal: at most 1.10), also for the private (anonymous)
 resident memory alone.
 
+Deletions to the bin send only their loose file there (their folder goes permanently) unless
+--folders-to-bin: Wine's shell never empties a folder from its bin, and its SHEmptyRecycleBinW
+leaks memory on every call for each item it leaves there, so with folders in the bin the climb is
+Wine's and grows with every folder. Tidvale's own memory is what the default mix measures.
+
 Usage: soak_bench.py [--calls N] [--warmup N] [--in-flight N] [--seed N]
 Environment: TIDVALE_BUILD_ROOT (default <repo>/build).
 """
