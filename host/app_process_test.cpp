@@ -27,6 +27,7 @@ std::wstring appDirectory() {
 
 struct RunResult {
   bool started = false;
+  DWORD startError = 0;  // GetLastError() when the pipes or the process could not be made
   DWORD exitCode = 0;
   std::vector<std::string> lines;
 };
@@ -37,6 +38,7 @@ RunResult runApp(const std::string& input) {
   win::UniqueHandle inRead, inWrite, outRead, outWrite;
   if (!::CreatePipe(inRead.put(), inWrite.put(), &inherit, 0) ||
       !::CreatePipe(outRead.put(), outWrite.put(), &inherit, 0)) {
+    result.startError = ::GetLastError();
     return result;
   }
   ::SetHandleInformation(inWrite.get(), HANDLE_FLAG_INHERIT, 0);
@@ -55,6 +57,7 @@ RunResult runApp(const std::string& input) {
   PROCESS_INFORMATION process{};
   if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         directory.c_str(), &startup, &process)) {
+    result.startError = ::GetLastError();
     return result;
   }
   result.started = true;
@@ -116,7 +119,7 @@ TEST(AppProcess, StartsUpInOrderAnswersInputAndExitsCleanly) {
   };
   for (const auto& c : cases) {
     const RunResult run = runApp(c.input);
-    ASSERT_TRUE(run.started) << c.name;
+    ASSERT_TRUE(run.started) << c.name << ": error " << run.startError;
     EXPECT_EQ(run.exitCode, 0u) << c.name;
     std::vector<std::string> expected = kStartupLines;
     expected.insert(expected.end(), c.after.begin(), c.after.end());
@@ -129,7 +132,7 @@ TEST(AppProcess, TheNativeServiceAnswersOnItsChannel) {
   // null arguments. Its success envelope starts with a zero byte, base64 "AA".
   const RunResult run = runApp(
       "{\"op\":\"send\",\"channel\":\"tidvale/native\",\"id\":1,\"data\":\"Bwdob21lRGlyAA==\"}\n");
-  ASSERT_TRUE(run.started);
+  ASSERT_TRUE(run.started) << "error " << run.startError;
   EXPECT_EQ(run.exitCode, 0u);
   ASSERT_EQ(run.lines.size(), kStartupLines.size() + 1);
   EXPECT_EQ(run.lines.back().rfind(R"({"op":"reply","id":1,"data":"AA)", 0), 0u)

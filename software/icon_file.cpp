@@ -81,11 +81,13 @@ bool checkBitmap(std::span<const uint8_t> image, IconImage& info) {
     return false;
   }
   if (compression != kBitmapRgb) return false;
-  uint64_t paletteEntries = 0;
+  // The colour table holds the colours the header names; an indexed image names at most one per
+  // index, and none means every one. A deeper image may still carry a table, which its rows follow.
+  uint64_t paletteEntries = coloursUsed;
   if (bitCount <= kMaxPaletteBits) {
     const uint32_t most = uint32_t{1} << bitCount;
     if (coloursUsed > most) return false;
-    paletteEntries = coloursUsed == 0 ? most : coloursUsed;
+    if (coloursUsed == 0) paletteEntries = most;
   }
   const auto stride = [](uint64_t w, uint64_t bits) { return (w * bits + 31) / 32 * 4; };
   const uint64_t needed = uint64_t{headerBytes} + paletteEntries * kPaletteEntryBytes +

@@ -15,6 +15,20 @@ std::optional<std::vector<IconImage>> check(const Bytes& file) {
   return checkedIconImages(file);
 }
 
+// A bitmap image whose header names `coloursUsed` palette entries, cut by `paletteBytesCut`
+// bytes from the end (the palette the header names is then all it holds).
+Bytes indexedImage(uint16_t bitCount, uint32_t coloursUsed, size_t paletteBytesCut = 0) {
+  Bytes image = bitmapImage(16, 16, bitCount);
+  for (int i = 0; i < 4; ++i) image[32 + i] = static_cast<uint8_t>(coloursUsed >> (8 * i));
+  image.resize(image.size() - paletteBytesCut);
+  return image;
+}
+
+Bytes withTableBytes(Bytes image, size_t bytes) {
+  image.resize(image.size() + bytes);
+  return image;
+}
+
 TEST(CheckedIconImages, RefusesEveryHostileShapeAndKeepsWellFormedIcons) {
   Bytes tooLarge = bitmapIcon(32);
   tooLarge.resize(kMaxIconFileBytes + 1);
@@ -64,6 +78,21 @@ TEST(CheckedIconImages, RefusesEveryHostileShapeAndKeepsWellFormedIcons) {
       {"bitmap height not doubled", iconFile({{16, 16, bitmapImage(16, 16, 32, 16)}}), 0},
       {"bitmap rows cut short", iconFile({{32, 32, cutShort}}), 0},
       {"palette too large", iconFile({{16, 16, indexed}}), 0},
+      {"1-bit full palette", iconFile({{16, 16, indexedImage(1, 2)}}), 1},
+      {"4-bit full palette", iconFile({{16, 16, indexedImage(4, 16)}}), 1},
+      {"8-bit full palette", iconFile({{16, 16, indexedImage(8, 256)}}), 1},
+      {"1-bit, one colour past full", iconFile({{16, 16, indexedImage(1, 3)}}), 0},
+      {"4-bit, one colour past full", iconFile({{16, 16, indexedImage(4, 17)}}), 0},
+      {"4-bit, 2 colours and only their palette", iconFile({{16, 16, indexedImage(4, 2, 56)}}), 1},
+      {"8-bit, 255 colours and only their palette", iconFile({{16, 16, indexedImage(8, 255, 4)}}),
+       1},
+      {"4-bit, colours 0 (all 16) and 2 in the palette",
+       iconFile({{16, 16, indexedImage(4, 0, 56)}}), 0},
+      {"32-bit with the 2-colour table it names",
+       iconFile({{16, 16, withTableBytes(indexedImage(32, 2), 8)}}), 1},
+      {"32-bit naming a table it lacks", iconFile({{16, 16, indexedImage(32, 2)}}), 0},
+      {"32-bit naming 2^32-1 colours", iconFile({{16, 16, indexedImage(32, 0xFFFFFFFF)}}), 0},
+      {"8-bit full palette, one byte short", iconFile({{16, 16, indexedImage(8, 256, 1)}}), 0},
       {"compressed bitmap", iconFile({{16, 16, compressed}}), 0},
       {"two planes", iconFile({{16, 16, twoPlanes}}), 0},
       {"short bitmap header", iconFile({{16, 16, shortHeader}}), 0},

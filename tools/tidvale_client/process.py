@@ -239,6 +239,24 @@ class TidvaleProcess:
         with self._cond:
             return self.replies[rid][0]
 
+    def take_any_reply(self, rids: list[int], timeout: float = CALL_TIMEOUT) -> tuple[int, bytes]:
+        """Waits for the first reply among rids; returns it and forgets it (long runs)."""
+        waiting = set(rids)
+        self._wait(lambda: not waiting.isdisjoint(self.replies), timeout,
+                   f"a reply to one of {len(waiting)} requests")
+        with self._cond:
+            rid = next(r for r in self.reply_order if r in waiting and r in self.replies)
+            data = self.replies.pop(rid)[0]
+            self.reply_order.remove(rid)
+            return rid, data
+
+    def forget_messages(self) -> None:
+        """Drops the recorded output lines and messages (long runs; only between calls, since
+        message indices start again from 0)."""
+        with self._cond:
+            self.lines.clear()
+            self.messages.clear()
+
     def thread_backtraces(self, limit: int = BACKTRACE_CHARS) -> str:
         """Backtraces of the running program's threads, from Wine's debugger (diagnostics)."""
         cmd = paths.wine_command("winedbg", "--command", "bt all", root=self.build_root)
