@@ -78,11 +78,8 @@ std::unique_ptr<FolderListing> MftFileSystem::openFolder(const std::wstring& pat
   if (!record.isFolder() || isLink(classifyEntry(record.attributes, record.reparseTag))) {
     return nullptr;
   }
-  const std::span<const uint32_t> children = index_->children(number);
+  const std::span<const uint32_t> children = index_->children(number);  // in collation order
   std::vector<uint32_t> names(children.begin(), children.end());
-  std::sort(names.begin(), names.end(), [this](uint32_t a, uint32_t b) {
-    return index_->collatesBefore(index_->text(index_->name(a)), index_->text(index_->name(b)));
-  });
   return std::make_unique<MftListing>(*this, path, std::move(names));
 }
 

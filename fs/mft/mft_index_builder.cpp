@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 #include "fs/file_system.h"
@@ -19,6 +20,14 @@ constexpr size_t kChunkAlignment = 4096;
 // The table's own runs, and the upper-case table's: far more than any real volume needs.
 constexpr size_t kMaxRuns = 1u << 20;
 constexpr uint64_t kUpcaseBytes = 65536 * 2;
+// The table's attribute list, when it lies in clusters: an entry per piece of the table's runs
+// (some hundreds of runs each) and per other attribute, so a few KiB even on a volume of millions
+// of records.
+constexpr uint64_t kMaxAttributeListBytes = 4u << 20;
+// Room for the names kept per record read, grown as records are read (most names are shorter).
+constexpr size_t kNameUnitsPerRecord = 16;
+// The name of the index that makes a record a folder.
+constexpr char16_t kFolderIndexName[] = u"$I30";
 
 // Standard information: last-write time and attributes.
 constexpr size_t kLastWriteAt = 0x08;
@@ -48,7 +57,7 @@ struct StreamPlace {
 // Figures from an extension record, applied to its base record once every record is read and
 // only if the base record is still the one the extension names.
 struct Extension {
-  enum class Kind : uint8_t { Size, ReparseTag };
+  enum class Kind : uint8_t { Size, ReparseTag, FolderIndex };
   uint32_t base;
   uint16_t baseSequence;
   Kind kind;
@@ -59,6 +68,22 @@ bool isUnnamedData(const Attribute& attribute) {
   return attribute.type == AttributeType::Data && attribute.nameLength == 0;
 }
 
+bool isFolderIndex(const Attribute& attribute) {
+  if (attribute.type != AttributeType::IndexRoot || attribute.nameLength != 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (readU16(attribute.name, 2 * i) != kFolderIndexName[i]) return false;
+  }
+  return true;
+}
+
+// Grows `items` to hold at least `needed`, doubling but never past `limit` (when `limit` allows),
+// so that memory follows what was read and ends exact when the table's length is reached.
+template <typename Item>
+void reserveFor(std::vector<Item>& items, size_t needed, size_t limit) {
+  if (items.capacity() >= needed) return;
+  items.reserve(std::max(needed, std::min(limit, 2 * items.capacity())));
+}
+
 }  // namespace
 
 class MftIndexBuilder {
@@ -67,9 +92,17 @@ class MftIndexBuilder {
       : source_(source), cancel_(cancel), index_(std::make_shared<MftIndex>()) {}
 
   MftIndexResult build() {
-    if (const char* failure = readAll()) return {nullptr, failure};
-    finish();
-    return {std::move(index_), ""};
+    const char* failure = nullptr;
+    try {
+      failure = readAll();
+      if (!failure) failure = finish();
+    } catch (const std::bad_alloc&) {
+      failure = "the index does not fit in memory";
+    } catch (...) {
+      failure = "reading the table failed";
+    }
+    if (failure) return {nullptr, failure, recordsRead_};
+    return {std::move(index_), "", recordsRead_};
   }
 
  private:
@@ -88,11 +121,14 @@ class MftIndexBuilder {
 
   bool cancelled() const { return cancel_ != nullptr && cancel_->load(); }
 
-  // The first piece of the unnamed data stream of a record read at `bytes`, appending its runs.
-  bool dataPlace(std::span<uint8_t> bytes, uint64_t startVcn, StreamPlace& place) {
+  // The piece of the unnamed data stream that starts at `startVcn` in the record read at `bytes`,
+  // appending its runs. A piece after the first must lie in an extension of record `base`.
+  bool dataPlace(std::span<uint8_t> bytes, uint64_t startVcn, StreamPlace& place,
+                 uint32_t base = 0) {
     if (!applyFixups(bytes)) return false;
     const std::optional<RecordHeader> header = readRecordHeader(bytes);
     if (!header || !header->inUse()) return false;
+    if (startVcn != 0 && referenceRecord(header->baseReference) != base) return false;
     AttributeReader attributes(bytes, *header);
     Attribute attribute;
     while (attributes.next(attribute)) {
@@ -114,9 +150,9 @@ class MftIndexBuilder {
     if (!dataPlace(record, 0, table_)) return "the table's own record is damaged";
     if (const char* failure = readTableExtensions(record)) return failure;
     if (!checkContiguous(table_.runs)) return "the table's runs have gaps";
-    for (const DataRun& run : table_.runs) {
-      if (run.lcn == kSparseRun) return "the table has a sparse run";
-    }
+    // Runs that share clusters would show the same records twice, or metadata as user files.
+    // Disjoint runs inside the volume also bound the table's length by the volume's.
+    if (!checkAllocatedAndDisjoint(table_.runs)) return "the table's runs overlap or are sparse";
     const uint64_t records = table_.size / geometry_.recordSize;
     if (records <= kFirstUserRecord || records > UINT32_MAX)
       return "the table's length is implausible";
@@ -134,28 +170,56 @@ class MftIndexBuilder {
     Attribute attribute;
     while (attributes.next(attribute)) {
       if (attribute.type != AttributeType::AttributeList) continue;
-      if (attribute.nonResident) return "the table's attribute list is not resident";
-      const Bytes list = attribute.value;
-      std::vector<uint8_t> extension(geometry_.recordSize);
-      for (size_t at = 0; fits(list.size(), at, kListEntryBytes);) {
-        const size_t length = readU16(list, at + kListEntryLengthAt);
-        if (length < kListEntryBytes || !fits(list.size(), at, length)) {
-          return "the table's attribute list is damaged";
-        }
-        const uint64_t startVcn = readU64(list, at + kListEntryStartVcnAt);
-        const uint64_t number = referenceRecord(readU64(list, at + kListEntryReferenceAt));
-        const bool data = readU32(list, at) == static_cast<uint32_t>(AttributeType::Data) &&
-                          list[at + kListEntryNameLengthAt] == 0;
-        at += length;
-        if (!data || startVcn == 0) continue;
-        // The piece must continue the runs known so far, and its record must lie within them.
-        if (table_.runs.empty() || startVcn != table_.runs.back().vcn + table_.runs.back().length ||
-            number > UINT64_MAX / geometry_.recordSize ||
-            !readStream(source_, table_.runs, geometry_.bytesPerCluster,
-                        number * geometry_.recordSize, extension) ||
-            !dataPlace(extension, startVcn, table_)) {
-          return "a piece of the table's runs cannot be read";
-        }
+      if (!attribute.nonResident) return readListedPieces(attribute.value);
+      std::vector<uint8_t> list;
+      if (const char* failure = readNonResidentList(attribute, list)) return failure;
+      return readListedPieces(list);
+    }
+    return nullptr;
+  }
+
+  // An attribute list kept in clusters: its runs are checked as the table's own are.
+  const char* readNonResidentList(const Attribute& attribute, std::vector<uint8_t>& list) {
+    StreamPlace place;
+    place.size = attribute.dataSize;
+    if (attribute.startVcn != 0 || place.size > kMaxAttributeListBytes ||
+        !decodeDataRuns(attribute.runs, 0, geometry_.clusterCount(), kMaxRuns, place.runs) ||
+        !checkContiguous(place.runs) || !checkAllocatedAndDisjoint(place.runs)) {
+      return "the table's attribute list is damaged";
+    }
+    list.resize(static_cast<size_t>(place.size));
+    if (!readStream(source_, place.runs, geometry_.bytesPerCluster, 0, list)) {
+      return "the table's attribute list cannot be read";
+    }
+    return nullptr;
+  }
+
+  // Follows the entries of the table's attribute list to the extension records that hold the
+  // further pieces of its runs.
+  const char* readListedPieces(Bytes list) {
+    std::vector<uint8_t> extension(geometry_.recordSize);
+    for (size_t at = 0; fits(list.size(), at, kListEntryBytes);) {
+      const size_t length = readU16(list, at + kListEntryLengthAt);
+      if (length < kListEntryBytes || !fits(list.size(), at, length)) {
+        return "the table's attribute list is damaged";
+      }
+      const uint64_t startVcn = readU64(list, at + kListEntryStartVcnAt);
+      const uint64_t number = referenceRecord(readU64(list, at + kListEntryReferenceAt));
+      const bool data = readU32(list, at) == static_cast<uint32_t>(AttributeType::Data) &&
+                        list[at + kListEntryNameLengthAt] == 0;
+      at += length;
+      if (!data || startVcn == 0) continue;
+      // The piece must continue the runs known so far, and its record must lie within them.
+      if (table_.runs.empty() || startVcn != table_.runs.back().vcn + table_.runs.back().length ||
+          number > UINT64_MAX / geometry_.recordSize ||
+          !readStream(source_, table_.runs, geometry_.bytesPerCluster,
+                      number * geometry_.recordSize, extension) ||
+          !dataPlace(extension, startVcn, table_)) {
+        return "a piece of the table's runs cannot be read";
+      }
+      // Runs that hold more clusters than the volume must repeat some: refused before they grow.
+      if (table_.runs.back().vcn + table_.runs.back().length > geometry_.clusterCount()) {
+        return "the table's runs overlap or are sparse";
       }
     }
     return nullptr;
@@ -191,9 +255,6 @@ class MftIndexBuilder {
                     chunk)) {
       return "the table's last record cannot be read";
     }
-    index_->records_.resize(recordCount_);
-    index_->names_.reserve(recordCount_);
-    index_->namePool_.reserve(size_t{recordCount_} * 16);
     // Aligned to the largest sector, so that a raw volume can read straight into it.
     const size_t chunkBytes = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, tableBytes));
     chunk.assign(chunkBytes + kChunkAlignment, 0);
@@ -208,6 +269,13 @@ class MftIndexBuilder {
         return "the table cannot be read";
       }
       const uint32_t first = static_cast<uint32_t>(offset / recordSize);
+      const size_t read = first + bytes / recordSize;
+      recordsRead_ = read;
+      reserveFor(index_->records_, read, recordCount_);
+      index_->records_.resize(read);
+      reserveFor(index_->names_, read, recordCount_);
+      reserveFor(index_->namePool_, read * kNameUnitsPerRecord,
+                 size_t{recordCount_} * kNameUnitsPerRecord);
       for (size_t at = 0; at < bytes; at += recordSize) {
         if (!addRecord(first + static_cast<uint32_t>(at / recordSize),
                        piece.subspan(at, recordSize))) {
@@ -257,6 +325,14 @@ class MftIndexBuilder {
             setSize(extension, owner, ownerSequence, record, attribute.value.size());
           } else if (attribute.startVcn == 0 && attribute.dataSize <= INT64_MAX) {
             setSize(extension, owner, ownerSequence, record, attribute.dataSize);
+          }
+          break;
+        case AttributeType::IndexRoot:
+          if (!isFolderIndex(attribute)) break;
+          if (extension) {
+            extensions_.push_back({owner, ownerSequence, Extension::Kind::FolderIndex, 0});
+          } else {
+            record.flags |= MftRecord::kHasFolderIndex;
           }
           break;
         case AttributeType::ReparsePoint: {
@@ -317,15 +393,18 @@ class MftIndexBuilder {
     return true;
   }
 
-  // Applies what extension records said, then decides which names are listed and groups them by
-  // folder (a counting sort: one pass to count, one to place).
-  void finish() {
+  // Applies what extension records said, decides which names are listed and groups them by
+  // folder (a counting sort: one pass to count, one to place), each folder's names in collation
+  // order; then checks that the index is a tree. Null when it is, else the damage found.
+  const char* finish() {
     std::vector<MftRecord>& records = index_->records_;
     for (const Extension& extension : extensions_) {
       MftRecord& base = records[extension.base];
       if (!base.inUse() || base.sequence != extension.baseSequence) continue;
       if (extension.kind == Extension::Kind::Size) {
         base.size = static_cast<int64_t>(extension.value);
+      } else if (extension.kind == Extension::Kind::FolderIndex) {
+        base.flags |= MftRecord::kHasFolderIndex;
       } else {
         base.reparseTag = static_cast<uint32_t>(extension.value);
         base.attributes |= kAttributeReparsePoint;
@@ -342,9 +421,8 @@ class MftIndexBuilder {
 
     std::vector<uint32_t>& start = index_->childStart_;
     start.assign(size_t{recordCount_} + 1, 0);
-    std::vector<uint8_t> folderNamed(recordCount_, 0);
     for (MftName& name : index_->names_) {
-      if (listed(name, folderNamed)) {
+      if (listed(name)) {
         ++start[name.parent + 1];
       } else {
         name.length = 0;  // marks the name as not listed
@@ -357,24 +435,30 @@ class MftIndexBuilder {
       const MftName& name = index_->names_[i];
       if (name.length != 0) index_->childNames_[next[name.parent]++] = i;
     }
+    const MftIndex& index = *index_;
+    for (size_t folder = 0; folder < recordCount_; ++folder) {
+      std::sort(index_->childNames_.begin() + start[folder],
+                index_->childNames_.begin() + start[folder + 1], [&index](uint32_t a, uint32_t b) {
+                  return index.collatesBefore(index.text(index.name(a)), index.text(index.name(b)));
+                });
+    }
+    return checkIndexIsTree(index);
   }
 
-  bool listed(const MftName& name, std::vector<uint8_t>& folderNamed) const {
+  // Whether a name is listed in its folder. $Extend's names are kept (never reachable by a path)
+  // so that the volume's own folders below it count as reached.
+  bool listed(const MftName& name) const {
     const std::vector<MftRecord>& records = index_->records_;
     if (name.record < kFirstUserRecord || name.record == name.parent) return false;
-    if (name.parent < kFirstUserRecord && name.parent != kRootRecord) return false;  // $Extend
+    if (name.parent < kFirstUserRecord && name.parent != kRootRecord &&
+        name.parent != kExtendRecord) {
+      return false;
+    }
     const MftRecord& owner = records[name.record];
     const MftRecord& parent = records[name.parent];
     if (!owner.inUse() || owner.sequence != name.ownerSequence) return false;
-    if (!parent.inUse() || !parent.isFolder() || parent.sequence != name.parentSequence) {
-      return false;  // an orphan: its folder was deleted or reused
-    }
-    // A folder has one place only; a second name would let a crafted volume make a cycle.
-    if (owner.isFolder()) {
-      if (folderNamed[name.record]) return false;
-      folderNamed[name.record] = 1;
-    }
-    return true;
+    // An orphan: its folder was deleted or reused (a folder left so is not reached: refused).
+    return parent.inUse() && parent.isFolder() && parent.sequence == name.parentSequence;
   }
 
   ByteSource& source_;
@@ -383,6 +467,7 @@ class MftIndexBuilder {
   VolumeGeometry geometry_;
   StreamPlace table_;
   uint32_t recordCount_ = 0;
+  uint64_t recordsRead_ = 0;
   std::vector<Extension> extensions_;
 };
 

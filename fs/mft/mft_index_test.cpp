@@ -8,6 +8,7 @@
 
 #include "fs/mft/mft_file_system.h"
 #include "fs/mft/mft_index.h"
+#include "fs/mft/damaged_volumes.h"
 #include "fs/mft/test_volume.h"
 
 namespace tidvale::fs::mft {
@@ -124,7 +125,8 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
   volume.put(21, RecordBytes(1, 0x03)
                      .standardInformation(kAttributeReparsePoint, 1)
                      .fileName(root, u"junction")
-                     .reparsePoint(kReparseTagMountPoint));
+                     .reparsePoint(kReparseTagMountPoint)
+                     .folderIndex());
   // A cloud placeholder: the tag is set, the standard information did not say so.
   volume.put(22, RecordBytes(1, 0x01)
                      .standardInformation(kArchive, 1)
@@ -170,30 +172,42 @@ TEST(MftIndexTest, MergesExtensionRecordsOnlyIntoTheBaseTheyStillBelongTo) {
   EXPECT_EQ(root_[1].size, 100000);
 }
 
-TEST(MftIndexTest, GivesAFolderOnePlaceSoNoCycleCanBeWalked) {
-  TestVolume volume;
-  const uint64_t a = reference(20, 1);
-  const uint64_t b = reference(21, 1);
-  volume.put(20, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(volume.root(), u"a"));
-  // b sits in a, and claims a second name in the root; a also claims a name inside b.
-  volume.put(21, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(a, u"b").fileName(
-                     volume.root(), u"b again"));
-  volume.put(22, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(b, u"loop"));
-  std::vector<uint8_t> self = RecordBytes(1, 0x03).fileName(reference(23, 1), u"self").finish();
-  volume.putRaw(23, self);
-  MftFileSystem fileSystem(indexOf(volume), L"N:");
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\")), std::vector<std::wstring>{L"a"});
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\a")), std::vector<std::wstring>{L"b"});
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\a\\b")), std::vector<std::wstring>{L"loop"});
+TEST(MftIndexTest, RefusesEveryDamagedVariantWithoutAllocatingForWhatItClaims) {
+  for (const test::DamagedVolume& damaged : test::damagedVolumes()) {
+    MemoryByteSource source(damaged.image);
+    const MftIndexResult result = buildMftIndex(source);
+    EXPECT_FALSE(result.index) << damaged.what;
+    EXPECT_LE(result.recordsRead, damaged.image.size() / test::kTestRecordSize) << damaged.what;
+  }
+  // The honest volume they all start from is read.
+  TestVolume volume(32);
+  const uint64_t docs = volume.folder(16, volume.root(), u"Docs");
+  volume.file(17, docs, u"report.txt", 5 << 20);
+  EXPECT_TRUE(indexOf(volume));
+}
+
+TEST(MftIndexTest, FailsWhenReadingThrowsInsteadOfThrowingOn) {
+  class ThrowingSource final : public ByteSource {
+   public:
+    bool read(uint64_t, std::span<uint8_t>) override { throw std::bad_alloc(); }
+  };
+  ThrowingSource source;
+  const MftIndexResult result = buildMftIndex(source);
+  EXPECT_FALSE(result.index);
+  EXPECT_STREQ(result.failure, "the index does not fit in memory");
 }
 
 TEST(MftIndexTest, ReadsATableSplitInRunsThatAnExtensionRecordDescribes) {
-  TestVolume volume(64, /*splitTable=*/true);
-  volume.file(20, volume.root(), u"first half", 1);
-  volume.file(50, volume.root(), u"second half", 2);
-  MftFileSystem fileSystem(indexOf(volume), L"N:");
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\")),
-            (std::vector<std::wstring>{L"first half", L"second half"}));
+  for (const bool listInClusters : {false, true}) {
+    TestVolume volume(64, /*splitTable=*/true, listInClusters);
+    volume.file(20, volume.root(), u"first half", 1);
+    volume.file(50, volume.root(), u"second half", 2);
+    MftFileSystem fileSystem(indexOf(volume), L"N:");
+    EXPECT_EQ(names(listing(fileSystem, L"N:\\")),
+              (std::vector<std::wstring>{L"first half", L"second half"}))
+        << listInClusters;
+    EXPECT_EQ(fileSystem.index().recordCount(), 64u);
+  }
 }
 
 TEST(MftIndexTest, FailsWholeOnVolumesItCannotTrust) {

@@ -30,7 +30,8 @@ TestVolume populated(bool split) {
   volume.put(19, RecordBytes(1, 0x03)
                      .standardInformation(0x400, 1)
                      .fileName(volume.root(), u"junction")
-                     .reparsePoint(0xA0000003));
+                     .reparsePoint(0xA0000003)
+                     .folderIndex());
   volume.put(20, RecordBytes(3, 0x01).standardInformation(0x20, 1).attributeList(
                      {{0x30, 0, reference(21, 1)}, {0x80, 0, reference(21, 1)}}));
   std::vector<uint8_t> runs = encodeRun(100, 1, 0);

@@ -79,7 +79,8 @@ struct RandomTree {
         volume.put(number, RecordBytes(1, 0x03)
                                .standardInformation(kAttributeReparsePoint, 0)
                                .fileName(parent.reference, name)
-                               .reparsePoint(kReparseTagMountPoint));
+                               .reparsePoint(kReparseTagMountPoint)
+                               .folderIndex());
         fake.addJunction(path, L"N:\\elsewhere");
       } else {
         const int64_t size = random() % 3 == 0 ? random() % 257 : random() % 5'000'000;

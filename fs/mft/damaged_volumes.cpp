@@ -1,0 +1,145 @@
+#include "fs/mft/damaged_volumes.h"
+
+#include <functional>
+
+#include "fs/mft/test_volume.h"
+
+namespace tidvale::fs::mft::test {
+namespace {
+
+constexpr uint32_t kRecords = 32;
+
+void put64(std::vector<uint8_t>& bytes, size_t at, uint64_t value) {
+  for (size_t i = 0; i < 8; ++i) bytes.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// The honest volume every variant starts from: a folder, a file in it, one in the root.
+TestVolume honest() {
+  TestVolume volume(kRecords);
+  const uint64_t docs = volume.folder(16, volume.root(), u"Docs");
+  volume.file(17, docs, u"report.txt", 5 << 20);
+  volume.file(18, volume.root(), u"big.bin", 3 << 20);
+  return volume;
+}
+
+// Record 0 of `volume` holding the table's data in `runs` (end marker included), `records` long.
+void tableRuns(TestVolume& volume, const std::vector<uint8_t>& runs, uint64_t records) {
+  volume.put(0, RecordBytes(1, 0x01)
+                    .standardInformation(0x06, 0)
+                    .fileName(volume.root(), u"$MFT")
+                    .nonResidentData(0, kRecords - 1, records * kTestRecordSize, runs));
+}
+
+std::vector<uint8_t> runs(std::initializer_list<std::pair<uint64_t, int64_t>> pieces) {
+  std::vector<uint8_t> bytes;
+  int64_t previous = 0;
+  for (const auto& [length, lcn] : pieces) {
+    const std::vector<uint8_t> run = encodeRun(length, lcn, previous);
+    bytes.insert(bytes.end(), run.begin(), run.end());
+    previous = lcn;
+  }
+  bytes.push_back(0);
+  return bytes;
+}
+
+DamagedVolume variant(const char* what, const std::function<void(TestVolume&)>& damage,
+                      const std::function<void(std::vector<uint8_t>&)>& patch = {}) {
+  TestVolume volume = honest();
+  damage(volume);
+  DamagedVolume damaged{what, volume.image(), volume.compactBytes()};
+  if (patch) patch(damaged.image);
+  return damaged;
+}
+
+}  // namespace
+
+std::vector<DamagedVolume> damagedVolumes() {
+  const uint64_t root = reference(5, 5);
+  const uint64_t docs = reference(16, 1);
+  const int64_t table = kTestTableCluster;
+  std::vector<DamagedVolume> variants;
+  // The table's runs.
+  variants.push_back(variant("a run that repeats the table's first clusters", [&](TestVolume& v) {
+    tableRuns(v, runs({{kRecords, table}, {kRecords, table}}), 2 * kRecords);
+  }));
+  variants.push_back(variant("runs that overlap by one cluster", [&](TestVolume& v) {
+    tableRuns(v, runs({{kRecords / 2, table}, {kRecords / 2, table + kRecords / 2 - 1}}),
+              kRecords - 1);
+  }));
+  variants.push_back(variant("a sparse run in the table", [&](TestVolume& v) {
+    std::vector<uint8_t> sparse = runs({{kRecords, table}});
+    sparse.insert(sparse.end() - 1, {0x01, 0x04});  // 4 clusters without a place
+    tableRuns(v, sparse, kRecords + 4);
+  }));
+  // Counts the volume cannot hold.
+  variants.push_back(variant("a table of 2^31 records in a volume claiming 2^40 sectors",
+                             [&](TestVolume& v) {
+                               tableRuns(v, runs({{uint64_t{1} << 31, table}}), uint64_t{1} << 31);
+                             },
+                             [](std::vector<uint8_t>& image) {
+                               put64(image, 0x28, uint64_t{1} << 40);
+                             }));
+  variants.push_back(variant("a table longer than the volume",
+                             [&](TestVolume& v) {
+                               tableRuns(v, runs({{kRecords, table}}), kRecords);
+                             },
+                             [](std::vector<uint8_t>& image) {
+                               put64(image, 0x28, 2 * (kTestTableCluster + kRecords / 2));
+                             }));
+  variants.push_back(variant("a table whose length the runs do not hold", [&](TestVolume& v) {
+    tableRuns(v, runs({{kRecords, table}}), 61'000'000);
+  }));
+  // Folders whose place is ambiguous, and names listed twice.
+  variants.push_back(variant("a folder whose parent is its own child", [&](TestVolume& v) {
+    v.folder(20, reference(21, 1), u"a");
+    v.folder(21, reference(20, 1), u"b");
+  }));
+  variants.push_back(variant("a folder with a second parent", [&](TestVolume& v) {
+    v.put(20, RecordBytes(1, 0x03)
+                  .standardInformation(0, 1)
+                  .fileName(docs, u"inner")
+                  .fileName(root, u"inner again")
+                  .folderIndex());
+  }));
+  variants.push_back(variant("a folder's name placed before its real one", [&](TestVolume& v) {
+    v.put(16, RecordBytes(1, 0x03)
+                  .standardInformation(0, 1)
+                  .fileName(reference(19, 1), u"Docs")
+                  .fileName(root, u"Docs")
+                  .folderIndex());
+    v.folder(19, root, u"elsewhere");
+  }));
+  variants.push_back(variant("a folder nobody names", [&](TestVolume& v) {
+    v.put(20, RecordBytes(1, 0x03).standardInformation(0, 1).folderIndex());
+  }));
+  variants.push_back(variant("a duplicated file-name attribute", [&](TestVolume& v) {
+    v.put(18, RecordBytes(1, 0x01)
+                  .standardInformation(0x20, 1)
+                  .fileName(root, u"big.bin")
+                  .fileName(root, u"big.bin")
+                  .residentData(100));
+  }));
+  variants.push_back(variant("two records of one name in one folder", [&](TestVolume& v) {
+    v.file(20, docs, u"report.txt", 5 << 20);
+  }));
+  // Records flagged as what they are not.
+  variants.push_back(variant("a file flagged as a folder", [&](TestVolume& v) {
+    v.put(17, RecordBytes(1, 0x03)
+                  .standardInformation(0x20, 1)
+                  .fileName(docs, u"report.txt")
+                  .residentData(200));
+  }));
+  variants.push_back(variant("a folder index in a record not flagged as a folder",
+                             [&](TestVolume& v) {
+                               v.put(16, RecordBytes(1, 0x01)
+                                             .standardInformation(0, 1)
+                                             .fileName(root, u"Docs")
+                                             .folderIndex());
+                             }));
+  variants.push_back(variant("a root that is not a folder", [&](TestVolume& v) {
+    v.put(5, RecordBytes(5, 0x01).standardInformation(0x16, 0).fileName(root, u"."));
+  }));
+  return variants;
+}
+
+}  // namespace tidvale::fs::mft::test
