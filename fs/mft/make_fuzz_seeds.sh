@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the table reader's fuzz seeds (fs/mft/fuzz_seeds) from the small volumes the tests
 # build byte by byte, damaged variants included. Run after a change to the volume layout or to
-# damaged_volumes.cpp, then commit the seeds. Needs the native build folder configured.
+# damaged_test_volumes.cpp, then commit the seeds. Needs the native build folder configured.
 # Usage: fs/mft/make_fuzz_seeds.sh [BUILD_ROOT]
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)

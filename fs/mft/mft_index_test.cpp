@@ -8,7 +8,7 @@
 
 #include "fs/mft/mft_file_system.h"
 #include "fs/mft/mft_index.h"
-#include "fs/mft/damaged_volumes.h"
+#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/test_volume.h"
 
 namespace tidvale::fs::mft {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fs/mft/damaged_volumes.h"
+#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/test_volume.h"
 
 using namespace tidvale::fs::mft::test;

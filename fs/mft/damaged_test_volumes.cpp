@@ -1,4 +1,4 @@
-#include "fs/mft/damaged_volumes.h"
+#include "fs/mft/damaged_test_volumes.h"
 
 #include <functional>
 
