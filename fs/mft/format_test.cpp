@@ -6,6 +6,7 @@
 #include "fs/mft/boot_sector.h"
 #include "fs/mft/data_runs.h"
 #include "fs/mft/file_record.h"
+#include "fs/mft/stream_reader.h"
 #include "fs/mft/test_volume.h"
 
 namespace tidvale::fs::mft {
@@ -121,6 +122,25 @@ TEST(DataRunsTest, RefusesBrokenEncodings) {
   EXPECT_FALSE(decodeDataRuns(many, 0, 1000, 4, runs)) << "more runs than allowed";
   runs.clear();
   EXPECT_TRUE(decodeDataRuns(many, 0, 1000, 5, runs));
+}
+
+TEST(DataRunsTest, TellsRunsThatShareClustersOrHaveNone) {
+  struct Case {
+    std::vector<DataRun> runs;  // vcn, length, lcn
+    bool disjoint;
+  };
+  const Case cases[] = {
+      {{{0, 4, 0}}, true},                       // from the volume's first cluster
+      {{{0, 4, 10}, {4, 2, 14}}, true},          // end to end
+      {{{0, 4, 10}, {4, 2, 2}}, true},           // before the first, not touching it
+      {{{0, 4, 10}, {4, 2, 13}}, false},         // one cluster shared
+      {{{0, 4, 10}, {4, 2, 9}}, false},          // before the first, reaching into it
+      {{{0, 4, 10}, {4, 4, 10}}, false},         // the same clusters again
+      {{{0, 4, 10}, {4, 2, kSparseRun}}, false},  // no clusters at all
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(checkAllocatedAndDisjoint(c.runs), c.disjoint) << c.runs.back().lcn;
+  }
 }
 
 TEST(FixupsTest, RestoresTheProtectedUnitsOfAGoodRecord) {

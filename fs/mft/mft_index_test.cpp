@@ -121,7 +121,8 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
                      .standardInformation(kArchive, 1)
                      .fileName(root, u"streams")
                      .residentData(11)
-                     .residentData(500, u"Zone.Identifier"));
+                     .residentData(500, u"Zone.Identifier")
+                     .residentData(3, u"$I30"));  // a stream, not a folder's index
   volume.put(21, RecordBytes(1, 0x03)
                      .standardInformation(kAttributeReparsePoint, 1)
                      .fileName(root, u"junction")
@@ -161,15 +162,20 @@ TEST(MftIndexTest, MergesExtensionRecordsOnlyIntoTheBaseTheyStillBelongTo) {
   volume.put(40, RecordBytes(1, 0x01, reference(20, 3))
                      .fileName(root, u"spilled")
                      .nonResidentData(0, 99, 100000, runs));
+  // A folder whose index of names lies in an extension record.
+  volume.put(22, RecordBytes(2, 0x03).standardInformation(0, 1).fileName(root, u"folder"));
+  volume.put(42, RecordBytes(1, 0x01, reference(22, 2)).folderIndex());
+  volume.file(23, reference(22, 2), u"inside", 4);
   // A stale extension of record 21, which has since been reused (sequence 4, not 3).
   volume.file(21, root, u"reused", 8, kArchive, 4);
   volume.put(41,
              RecordBytes(1, 0x01, reference(21, 3)).fileName(root, u"stale name").residentData(99));
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   const std::vector<Listed> root_ = listing(fileSystem, L"N:\\");
-  ASSERT_EQ(names(root_), (std::vector<std::wstring>{L"reused", L"spilled"}));
-  EXPECT_EQ(root_[0].size, 8);
-  EXPECT_EQ(root_[1].size, 100000);
+  ASSERT_EQ(names(root_), (std::vector<std::wstring>{L"folder", L"reused", L"spilled"}));
+  EXPECT_EQ(root_[1].size, 8);
+  EXPECT_EQ(root_[2].size, 100000);
+  EXPECT_EQ(names(listing(fileSystem, L"N:\\folder")), std::vector<std::wstring>{L"inside"});
 }
 
 TEST(MftIndexTest, RefusesEveryDamagedVariantWithoutAllocatingForWhatItClaims) {
