@@ -139,15 +139,20 @@ def table_runs_field(table: Table) -> tuple:
 
 
 def overlap_table_runs(table: Table) -> None:
-    """The table's second run moved onto its first one's clusters (a relative offset of 0)."""
-    record, _, runs = table_runs_field(table)
-    header = record.bytes[runs]
-    second = runs + 1 + (header & 0x0F) + (header >> 4)
-    width_length, width_offset = record.bytes[second] & 0x0F, record.bytes[second] >> 4
-    if record.bytes[second] == 0 or width_offset == 0:
+    """The table's last run moved onto the clusters of the run before it (a relative offset of 0,
+    so that no run after it moves too)."""
+    record, _, at = table_runs_field(table)
+    last = None
+    while record.bytes[at] != 0:
+        header = record.bytes[at]
+        if header >> 4:
+            last = at
+        at += 1 + (header & 0x0F) + (header >> 4)
+    if last is None or last == table_runs_field(table)[2]:
         raise ValueError("the fixture's table has no second run to move")
-    start = second + 1 + width_length
-    record.bytes[start:start + width_offset] = bytes(width_offset)
+    header = record.bytes[last]
+    start = last + 1 + (header & 0x0F)
+    record.bytes[start:start + (header >> 4)] = bytes(header >> 4)
     table.write(0, record)
 
 
@@ -159,7 +164,7 @@ def claim_records(table: Table, count: int) -> None:
 
 # name, damage(table), the refusal the table engine must give: the walk answers each call.
 DAMAGES = [
-    ("the table's second run on its first one's clusters", overlap_table_runs,
+    ("the table's last run on the clusters of the run before it", overlap_table_runs,
      "the table's runs overlap or are sparse"),
     ("61 million records claimed", lambda t: claim_records(t, 61_000_000),
      "the table's runs are shorter than the table"),

@@ -68,8 +68,9 @@ bool isUnnamedData(const Attribute& attribute) {
   return attribute.type == AttributeType::Data && attribute.nameLength == 0;
 }
 
-bool isFolderIndex(const Attribute& attribute) {
-  if (attribute.type != AttributeType::IndexRoot || attribute.nameLength != 4) return false;
+// Whether an index root is the index of a folder's names (not a view index such as $O or $SDH).
+bool namesFolderIndex(const Attribute& attribute) {
+  if (attribute.nameLength != 4) return false;
   for (size_t i = 0; i < 4; ++i) {
     if (readU16(attribute.name, 2 * i) != kFolderIndexName[i]) return false;
   }
@@ -328,7 +329,7 @@ class MftIndexBuilder {
           }
           break;
         case AttributeType::IndexRoot:
-          if (!isFolderIndex(attribute)) break;
+          if (!namesFolderIndex(attribute)) break;
           if (extension) {
             extensions_.push_back({owner, ownerSequence, Extension::Kind::FolderIndex, 0});
           } else {
