@@ -72,20 +72,20 @@ std::vector<DamagedVolume> damagedVolumes() {
     tableRuns(v, sparse, kRecords + 4);
   }));
   // Counts the volume cannot hold.
-  variants.push_back(variant("a table of 2^31 records in a volume claiming 2^40 sectors",
-                             [&](TestVolume& v) {
-                               tableRuns(v, runs({{uint64_t{1} << 31, table}}), uint64_t{1} << 31);
-                             },
-                             [](std::vector<uint8_t>& image) {
-                               put64(image, 0x28, uint64_t{1} << 40);
-                             }));
-  variants.push_back(variant("a table longer than the volume",
-                             [&](TestVolume& v) {
-                               tableRuns(v, runs({{kRecords, table}}), kRecords);
-                             },
-                             [](std::vector<uint8_t>& image) {
-                               put64(image, 0x28, 2 * (kTestTableCluster + kRecords / 2));
-                             }));
+  variants.push_back(variant(
+      "a table of 2^31 records in a volume claiming 2^40 sectors",
+      [&](TestVolume& v) {
+        tableRuns(v, runs({{uint64_t{1} << 31, table}}), uint64_t{1} << 31);
+      },
+      [](std::vector<uint8_t>& image) { put64(image, 0x28, uint64_t{1} << 40); }));
+  variants.push_back(variant(
+      "a table longer than the volume",
+      [&](TestVolume& v) {
+        tableRuns(v, runs({{kRecords, table}}), kRecords);
+      },
+      [](std::vector<uint8_t>& image) {
+        put64(image, 0x28, 2 * (kTestTableCluster + kRecords / 2));
+      }));
   variants.push_back(variant("a table whose length the runs do not hold", [&](TestVolume& v) {
     tableRuns(v, runs({{kRecords, table}}), 61'000'000);
   }));
@@ -119,9 +119,8 @@ std::vector<DamagedVolume> damagedVolumes() {
                   .fileName(root, u"big.bin")
                   .residentData(100));
   }));
-  variants.push_back(variant("two records of one name in one folder", [&](TestVolume& v) {
-    v.file(20, docs, u"report.txt", 5 << 20);
-  }));
+  variants.push_back(variant("two records of one name in one folder",
+                             [&](TestVolume& v) { v.file(20, docs, u"report.txt", 5 << 20); }));
   // Records flagged as what they are not.
   variants.push_back(variant("a file flagged as a folder", [&](TestVolume& v) {
     v.put(17, RecordBytes(1, 0x03)
@@ -129,13 +128,11 @@ std::vector<DamagedVolume> damagedVolumes() {
                   .fileName(docs, u"report.txt")
                   .residentData(200));
   }));
-  variants.push_back(variant("a folder index in a record not flagged as a folder",
-                             [&](TestVolume& v) {
-                               v.put(16, RecordBytes(1, 0x01)
-                                             .standardInformation(0, 1)
-                                             .fileName(root, u"Docs")
-                                             .folderIndex());
-                             }));
+  variants.push_back(
+      variant("a folder index in a record not flagged as a folder", [&](TestVolume& v) {
+        v.put(16,
+              RecordBytes(1, 0x01).standardInformation(0, 1).fileName(root, u"Docs").folderIndex());
+      }));
   variants.push_back(variant("a root that is not a folder", [&](TestVolume& v) {
     v.put(5, RecordBytes(5, 0x01).standardInformation(0x16, 0).fileName(root, u"."));
   }));

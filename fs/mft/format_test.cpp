@@ -67,7 +67,7 @@ TEST(BootSectorTest, ReadsLargeClustersUpToTwoMebibytes) {
     std::vector<uint8_t> sector = bootSector();
     sector.resize(512);
     sector[0x0D] = raw;
-    sector[0x30] = 0;  // the table at cluster 0 keeps it inside the volume
+    sector[0x30] = 0;     // the table at cluster 0 keeps it inside the volume
     sector[0x2A] = 0x10;  // 2^20 sectors: room for a few clusters of any size
     const auto geometry = parseBootSector(sector);
     EXPECT_EQ(geometry ? geometry->bytesPerCluster : 0u, clusterBytes) << int{raw};
@@ -130,12 +130,12 @@ TEST(DataRunsTest, TellsRunsThatShareClustersOrHaveNone) {
     bool disjoint;
   };
   const Case cases[] = {
-      {{{0, 4, 0}}, true},                       // from the volume's first cluster
-      {{{0, 4, 10}, {4, 2, 14}}, true},          // end to end
-      {{{0, 4, 10}, {4, 2, 2}}, true},           // before the first, not touching it
-      {{{0, 4, 10}, {4, 2, 13}}, false},         // one cluster shared
-      {{{0, 4, 10}, {4, 2, 9}}, false},          // before the first, reaching into it
-      {{{0, 4, 10}, {4, 4, 10}}, false},         // the same clusters again
+      {{{0, 4, 0}}, true},                        // from the volume's first cluster
+      {{{0, 4, 10}, {4, 2, 14}}, true},           // end to end
+      {{{0, 4, 10}, {4, 2, 2}}, true},            // before the first, not touching it
+      {{{0, 4, 10}, {4, 2, 13}}, false},          // one cluster shared
+      {{{0, 4, 10}, {4, 2, 9}}, false},           // before the first, reaching into it
+      {{{0, 4, 10}, {4, 4, 10}}, false},          // the same clusters again
       {{{0, 4, 10}, {4, 2, kSparseRun}}, false},  // no clusters at all
   };
   for (const Case& c : cases) {

@@ -129,7 +129,10 @@ class MftIndexBuilder {
     if (!applyFixups(bytes)) return false;
     const std::optional<RecordHeader> header = readRecordHeader(bytes);
     if (!header || !header->inUse()) return false;
-    if (startVcn != 0 && referenceRecord(header->baseReference) != base) return false;
+    if (startVcn != 0 &&
+        (header->baseReference == 0 || referenceRecord(header->baseReference) != base)) {
+      return false;
+    }
     AttributeReader attributes(bytes, *header);
     Attribute attribute;
     while (attributes.next(attribute)) {
@@ -292,8 +295,10 @@ class MftIndexBuilder {
     if (!applyFixups(bytes)) return true;  // damaged or never written: not in use
     const std::optional<RecordHeader> header = readRecordHeader(bytes);
     if (!header || !header->inUse()) return true;
+    // A base record names no base at all; an extension names its base, record 0 included (the
+    // table's own extensions), with that record's sequence.
     const uint64_t base = referenceRecord(header->baseReference);
-    const bool extension = base != 0 && base != number;
+    const bool extension = header->baseReference != 0 && base != number;
     if (extension && base >= recordCount_) return true;
     const uint32_t owner = extension ? static_cast<uint32_t>(base) : number;
     const uint16_t ownerSequence =

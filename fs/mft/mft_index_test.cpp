@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/mft_file_system.h"
 #include "fs/mft/mft_index.h"
-#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/test_volume.h"
 
 namespace tidvale::fs::mft {

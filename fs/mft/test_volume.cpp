@@ -152,8 +152,7 @@ RecordBytes& RecordBytes::attributeList(const std::vector<ListEntry>& entries) {
   return *this;
 }
 
-RecordBytes& RecordBytes::attributeListInClusters(uint64_t size,
-                                                  const std::vector<uint8_t>& runs) {
+RecordBytes& RecordBytes::attributeListInClusters(uint64_t size, const std::vector<uint8_t>& runs) {
   const size_t at = bytes_.size();
   nonResidentData(0, 0, size, runs);
   put32(bytes_, at, 0x20);
@@ -213,9 +212,13 @@ TestVolume::TestVolume(uint32_t records, bool splitTable, bool listInClusters)
   std::vector<uint8_t> runs = encodeRun(firstPart, kTableCluster, 0);
   runs.push_back(0);
   RecordBytes table(1, 0x01);
-  table.standardInformation(0x06, 0).fileName(root, u"$MFT");
+  table.standardInformation(0x06, 0);
+  // With the list in a cluster, the table's name lies in an extension record among the user
+  // records (the table's last), as ntfs-3g puts it.
+  const uint32_t nameRecord = listInClusters ? records_ - 1 : 0;
+  if (!listInClusters) table.fileName(root, u"$MFT");
   const std::vector<RecordBytes::ListEntry> list{{0x10, 0, reference(0, 1)},
-                                                 {0x30, 0, reference(0, 1)},
+                                                 {0x30, 0, reference(nameRecord, 1)},
                                                  {0x80, 0, reference(0, 1)},
                                                  {0x80, firstPart, reference(15, 1)}};
   if (listInClusters) {
@@ -233,6 +236,9 @@ TestVolume::TestVolume(uint32_t records, bool splitTable, bool listInClusters)
     rest.push_back(0);
     put(15,
         RecordBytes(1, 0x01, reference(0, 1)).nonResidentData(firstPart, records_ - 1, 0, rest));
+  }
+  if (listInClusters) {
+    put(nameRecord, RecordBytes(1, 0x01, reference(0, 1)).fileName(root, u"$MFT"));
   }
 
   const char16_t* names[] = {u"$MFT",     u"$MFTMirr", u"$LogFile", u"$Volume",

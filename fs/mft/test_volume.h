@@ -67,7 +67,8 @@ class TestVolume {
  public:
   // `records`: the table's length in records; `splitTable`: store the table in two runs, the
   // second one described by record 15 through an attribute list in record 0; `listInClusters`:
-  // split so, with that list kept in a cluster of its own (as a fragmented table's is).
+  // split so, with that list kept in a cluster of its own (as a fragmented table's is) and the
+  // table's name in its last record, an extension of record 0.
   explicit TestVolume(uint32_t records = 64, bool splitTable = false, bool listInClusters = false);
 
   void put(uint32_t number, const RecordBytes& record);
