@@ -42,11 +42,12 @@ std::vector<uint8_t> runs(std::initializer_list<std::pair<uint64_t, int64_t>> pi
   return bytes;
 }
 
-DamagedVolume variant(const char* what, const std::function<void(TestVolume&)>& damage,
+DamagedVolume variant(const char* what, const char* refusal,
+                      const std::function<void(TestVolume&)>& damage,
                       const std::function<void(std::vector<uint8_t>&)>& patch = {}) {
   TestVolume volume = honest();
   damage(volume);
-  DamagedVolume damaged{what, volume.image(), volume.compactBytes()};
+  DamagedVolume damaged{what, refusal, volume.image(), volume.compactBytes()};
   if (patch) patch(damaged.image);
   return damaged;
 }
@@ -59,83 +60,120 @@ std::vector<DamagedVolume> damagedVolumes() {
   const int64_t table = kTestTableCluster;
   std::vector<DamagedVolume> variants;
   // The table's runs.
-  variants.push_back(variant("a run that repeats the table's first clusters", [&](TestVolume& v) {
-    tableRuns(v, runs({{kRecords, table}, {kRecords, table}}), 2 * kRecords);
-  }));
-  variants.push_back(variant("runs that overlap by one cluster", [&](TestVolume& v) {
-    tableRuns(v, runs({{kRecords / 2, table}, {kRecords / 2, table + kRecords / 2 - 1}}),
-              kRecords - 1);
-  }));
-  variants.push_back(variant("a sparse run in the table", [&](TestVolume& v) {
-    std::vector<uint8_t> sparse = runs({{kRecords, table}});
-    sparse.insert(sparse.end() - 1, {0x01, 0x04});  // 4 clusters without a place
-    tableRuns(v, sparse, kRecords + 4);
-  }));
+  variants.push_back(
+      variant("a run that repeats the table's first clusters",
+              "the table's runs overlap or are sparse", [&](TestVolume& v) {
+                tableRuns(v, runs({{kRecords, table}, {kRecords, table}}), 2 * kRecords);
+              }));
+  variants.push_back(variant(
+      "runs that overlap by one cluster", "the table's runs overlap or are sparse",
+      [&](TestVolume& v) {
+        tableRuns(v, runs({{kRecords / 2, table}, {kRecords / 2, table + kRecords / 2 - 1}}),
+                  kRecords - 1);
+      }));
+  // The second half of a split table described by a record that is not an extension of record
+  // 0: a base record, or an extension of another record.
+  for (const uint64_t base : {uint64_t{0}, reference(7, 7)}) {
+    TestVolume volume(kRecords, /*splitTable=*/true);
+    const std::vector<uint8_t> second = runs({{kRecords / 2, table + kRecords + 4}});
+    volume.put(15,
+               RecordBytes(1, 0x01, base).nonResidentData(kRecords / 2, kRecords - 1, 0, second));
+    variants.push_back({base == 0 ? "the table's runs continued in a base record"
+                                  : "the table's runs continued in another record's extension",
+                        "a piece of the table's runs cannot be read", volume.image(),
+                        volume.compactBytes()});
+  }
+  variants.push_back(variant(
+      "a sparse run in the table", "the table's runs overlap or are sparse", [&](TestVolume& v) {
+        std::vector<uint8_t> sparse = runs({{kRecords, table}});
+        sparse.insert(sparse.end() - 1, {0x01, 0x04});  // 4 clusters without a place
+        tableRuns(v, sparse, kRecords + 4);
+      }));
   // Counts the volume cannot hold.
   variants.push_back(variant(
       "a table of 2^31 records in a volume claiming 2^40 sectors",
+      "the table's last record cannot be read",
       [&](TestVolume& v) {
         tableRuns(v, runs({{uint64_t{1} << 31, table}}), uint64_t{1} << 31);
       },
       [](std::vector<uint8_t>& image) { put64(image, 0x28, uint64_t{1} << 40); }));
   variants.push_back(variant(
-      "a table longer than the volume",
+      "a table longer than the volume", "the table's own record is damaged",
       [&](TestVolume& v) {
         tableRuns(v, runs({{kRecords, table}}), kRecords);
       },
       [](std::vector<uint8_t>& image) {
         put64(image, 0x28, 2 * (kTestTableCluster + kRecords / 2));
       }));
-  variants.push_back(variant("a table whose length the runs do not hold", [&](TestVolume& v) {
-    tableRuns(v, runs({{kRecords, table}}), 61'000'000);
-  }));
+  variants.push_back(variant("a table whose length the runs do not hold",
+                             "the table's runs are shorter than the table", [&](TestVolume& v) {
+                               tableRuns(v, runs({{kRecords, table}}), 61'000'000);
+                             }));
   // Folders whose place is ambiguous, and names listed twice.
-  variants.push_back(variant("a folder whose parent is its own child", [&](TestVolume& v) {
-    v.folder(20, reference(21, 1), u"a");
-    v.folder(21, reference(20, 1), u"b");
-  }));
-  variants.push_back(variant("a folder with a second parent", [&](TestVolume& v) {
-    v.put(20, RecordBytes(1, 0x03)
-                  .standardInformation(0, 1)
-                  .fileName(docs, u"inner")
-                  .fileName(root, u"inner again")
-                  .folderIndex());
-  }));
-  variants.push_back(variant("a folder's name placed before its real one", [&](TestVolume& v) {
-    v.put(16, RecordBytes(1, 0x03)
-                  .standardInformation(0, 1)
-                  .fileName(reference(19, 1), u"Docs")
-                  .fileName(root, u"Docs")
-                  .folderIndex());
-    v.folder(19, root, u"elsewhere");
-  }));
-  variants.push_back(variant("a folder nobody names", [&](TestVolume& v) {
-    v.put(20, RecordBytes(1, 0x03).standardInformation(0, 1).folderIndex());
-  }));
-  variants.push_back(variant("a duplicated file-name attribute", [&](TestVolume& v) {
-    v.put(18, RecordBytes(1, 0x01)
-                  .standardInformation(0x20, 1)
-                  .fileName(root, u"big.bin")
-                  .fileName(root, u"big.bin")
-                  .residentData(100));
-  }));
+  variants.push_back(variant("a folder whose parent is its own child",
+                             "a folder is not reached from the root", [&](TestVolume& v) {
+                               v.folder(20, reference(21, 1), u"a");
+                               v.folder(21, reference(20, 1), u"b");
+                             }));
+  variants.push_back(
+      variant("a folder with a second parent", "a folder is reached twice", [&](TestVolume& v) {
+        v.put(20, RecordBytes(1, 0x03)
+                      .standardInformation(0, 1)
+                      .fileName(docs, u"inner")
+                      .fileName(root, u"inner again")
+                      .folderIndex());
+      }));
+  variants.push_back(variant("a folder's name placed before its real one",
+                             "a folder is reached twice", [&](TestVolume& v) {
+                               v.put(16, RecordBytes(1, 0x03)
+                                             .standardInformation(0, 1)
+                                             .fileName(reference(19, 1), u"Docs")
+                                             .fileName(root, u"Docs")
+                                             .folderIndex());
+                               v.folder(19, root, u"elsewhere");
+                             }));
+  variants.push_back(
+      variant("a folder nobody names", "a folder is not reached from the root", [&](TestVolume& v) {
+        v.put(20, RecordBytes(1, 0x03).standardInformation(0, 1).folderIndex());
+      }));
+  variants.push_back(variant("a duplicated file-name attribute",
+                             "a name occurs twice in one folder", [&](TestVolume& v) {
+                               v.put(18, RecordBytes(1, 0x01)
+                                             .standardInformation(0x20, 1)
+                                             .fileName(root, u"big.bin")
+                                             .fileName(root, u"big.bin")
+                                             .residentData(100));
+                             }));
   variants.push_back(variant("two records of one name in one folder",
+                             "a name occurs twice in one folder",
                              [&](TestVolume& v) { v.file(20, docs, u"report.txt", 5 << 20); }));
   // Records flagged as what they are not.
-  variants.push_back(variant("a file flagged as a folder", [&](TestVolume& v) {
-    v.put(17, RecordBytes(1, 0x03)
-                  .standardInformation(0x20, 1)
-                  .fileName(docs, u"report.txt")
-                  .residentData(200));
-  }));
-  variants.push_back(
-      variant("a folder index in a record not flagged as a folder", [&](TestVolume& v) {
+  variants.push_back(variant("a file flagged as a folder",
+                             "a record flagged as a folder has no index of names",
+                             [&](TestVolume& v) {
+                               v.put(17, RecordBytes(1, 0x03)
+                                             .standardInformation(0x20, 1)
+                                             .fileName(docs, u"report.txt")
+                                             .residentData(200));
+                             }));
+  variants.push_back(variant(
+      "a folder index in a record not flagged as a folder",
+      "a record not flagged as a folder has an index of names", [&](TestVolume& v) {
         v.put(16,
               RecordBytes(1, 0x01).standardInformation(0, 1).fileName(root, u"Docs").folderIndex());
       }));
-  variants.push_back(variant("a root that is not a folder", [&](TestVolume& v) {
-    v.put(5, RecordBytes(5, 0x01).standardInformation(0x16, 0).fileName(root, u"."));
-  }));
+  variants.push_back(variant("a folder whose index is named like another one",
+                             "a record flagged as a folder has no index of names",
+                             [&](TestVolume& v) {
+                               v.put(16, RecordBytes(1, 0x03)
+                                             .standardInformation(0, 1)
+                                             .fileName(root, u"Docs")
+                                             .folderIndex(u"#I30"));
+                             }));
+  variants.push_back(
+      variant("a root that is not a folder", "the root folder is missing", [&](TestVolume& v) {
+        v.put(5, RecordBytes(5, 0x01).standardInformation(0x16, 0).fileName(root, u"."));
+      }));
   return variants;
 }
 

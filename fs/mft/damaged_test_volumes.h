@@ -11,6 +11,7 @@ namespace tidvale::fs::mft::test {
 
 struct DamagedVolume {
   const char* what;
+  const char* refusal;         // the reader's failure
   std::vector<uint8_t> image;  // the whole volume
   size_t compactBytes;         // how much of it a fuzzer's seed keeps (the rest reads as zeros)
 };

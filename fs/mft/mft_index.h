@@ -102,7 +102,7 @@ MftIndexResult buildMftIndex(ByteSource& source, const std::atomic<bool>* cancel
 // - every folder in use is reached exactly once, from the root or (the volume's own folders)
 //   from $Extend, so no folder has two parents and no folders form a cycle;
 // - no name occurs twice in one folder (compared unit by unit: names may differ only in case);
-// - a record carries a folder's index of names exactly when it is flagged as a folder.
+// - a record in use carries a folder's index of names exactly when it is flagged as a folder.
 // Expects each folder's children in collation order, as the builder leaves them. Linear in the
 // records and names.
 const char* checkIndexIsTree(const MftIndex& index);

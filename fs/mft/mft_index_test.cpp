@@ -139,6 +139,7 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
   std::map<std::wstring, Listed> byName;
   for (const Listed& entry : listing(fileSystem, L"N:\\")) byName.emplace(entry.name, entry);
   EXPECT_EQ(byName.at(L"streams").size, 11);
+  EXPECT_EQ(byName.at(L"streams").tag, 0u);
   EXPECT_EQ(byName.at(L"junction").tag, kReparseTagMountPoint);
   EXPECT_EQ(byName.at(L"junction").attributes, kAttributeReparsePoint | kAttributeDirectory);
   EXPECT_EQ(byName.at(L"placeholder").attributes, kArchive | kAttributeReparsePoint);
@@ -183,6 +184,7 @@ TEST(MftIndexTest, RefusesEveryDamagedVariantWithoutAllocatingForWhatItClaims) {
     MemoryByteSource source(damaged.image);
     const MftIndexResult result = buildMftIndex(source);
     EXPECT_FALSE(result.index) << damaged.what;
+    EXPECT_STREQ(result.failure, damaged.refusal) << damaged.what;
     EXPECT_LE(result.recordsRead, damaged.image.size() / test::kTestRecordSize) << damaged.what;
   }
   // The honest volume they all start from is read.

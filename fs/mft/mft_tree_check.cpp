@@ -44,7 +44,7 @@ const char* checkIndexIsTree(const MftIndex& index) {
   if (count <= kFirstUserRecord) return "the table holds no user records";
   for (uint32_t number = 0; number < count; ++number) {
     const MftRecord& record = index.record(number);
-    if (!record.inUse() || (number < kFirstUserRecord && number != kRootRecord)) continue;
+    if (!record.inUse()) continue;
     const bool hasIndex = (record.flags & MftRecord::kHasFolderIndex) != 0;
     if (record.isFolder() != hasIndex) {
       return record.isFolder() ? "a record flagged as a folder has no index of names"

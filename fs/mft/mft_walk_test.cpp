@@ -204,6 +204,9 @@ TEST(MftWalkTest, NamesNoPathCanHoldCountInTheirFolderAndAreNeverJoined) {
     parent = volume.folder(30 + level, parent, std::u16string(255, u'a' + level % 26));
   }
   volume.file(160, parent, u"bottom", 17);
+  // In level 126 (its path 32,514 units long): paths of exactly 32,767 and 32,768 units.
+  volume.file(161, reference(156, 1), std::u16string(252, u'x'), 19);
+  volume.file(162, reference(156, 1), std::u16string(253, u'y'), 23);
   const std::vector<uint8_t> image = volume.image();
   MemoryByteSource source(image);
   const MftIndexResult result = buildMftIndex(source);
@@ -222,12 +225,19 @@ TEST(MftWalkTest, NamesNoPathCanHoldCountInTheirFolderAndAreNeverJoined) {
   }
   EXPECT_LE(longest, kLongestReportablePath);
   // a\b, x/y\in.txt and x/y\sub\deep count in keep; the junction adds nothing.
-  ASSERT_EQ(bytesByPath.size(), 2u);
+  ASSERT_EQ(bytesByPath.size(), 3u);
   EXPECT_EQ(bytesByPath[L"N:\\keep\\"], 31);
-  // The bottom file counts in the deepest folder that can be named: level 126 of 0 to 129.
-  const auto deepest = bytesByPath.begin();
-  EXPECT_EQ(deepest->first.size(), 3u + 127 * 256);
-  EXPECT_EQ(deepest->second, 17);
+  // The bottom file and the 32,768-unit one count in the deepest folder that can be named (level
+  // 126 of 0 to 129), without a name; the 32,767-unit path is still reported.
+  for (const auto& [path, bytes] : bytesByPath) {
+    if (path.size() == 3u + 127 * 256) {
+      EXPECT_EQ(bytes, 17 + 23);
+    } else if (path.size() == kLongestReportablePath) {
+      EXPECT_EQ(bytes, 19);
+    } else {
+      EXPECT_EQ(path, L"N:\\keep\\");
+    }
+  }
 }
 
 TEST(MftWalkTest, DamagedVolumesNeverCrashTheReaderOrTheWalk) {

@@ -92,8 +92,8 @@ RecordBytes& RecordBytes::fileName(uint64_t parent, const std::u16string& name, 
   return *this;
 }
 
-RecordBytes& RecordBytes::folderIndex() {
-  resident(0x90, std::vector<uint8_t>(0x30, 0), u"$I30");
+RecordBytes& RecordBytes::folderIndex(const std::u16string& name) {
+  resident(0x90, std::vector<uint8_t>(0x30, 0), name);
   return *this;
 }
 

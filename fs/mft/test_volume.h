@@ -36,7 +36,7 @@ class RecordBytes {
   RecordBytes& reparsePoint(uint32_t tag);
   // The index of a folder's names ($I30), which every folder record carries (its entries are
   // never read: the names come from the records themselves).
-  RecordBytes& folderIndex();
+  RecordBytes& folderIndex(const std::u16string& name = u"$I30");
   // Entries (type, start cluster, reference) of a resident attribute list.
   struct ListEntry {
     uint32_t type;
