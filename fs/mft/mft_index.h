@@ -53,6 +53,30 @@ struct MftName {
   uint8_t nameSpace = 0;
 };
 
+// The records by number, in blocks, so that they grow with the records read without copying
+// what is already held (a vector's growth would hold the old and the new array at once).
+class MftRecordBlocks {
+ public:
+  size_t size() const { return size_; }
+  MftRecord& operator[](size_t number) {
+    return blocks_[number >> kBlockBits][number & kBlockMask];
+  }
+  const MftRecord& operator[](size_t number) const {
+    return blocks_[number >> kBlockBits][number & kBlockMask];
+  }
+  // Grows to `count` records, new ones zeroed; `limit` is the most there will ever be, so that
+  // the last block holds no more than needed.
+  void grow(size_t count, size_t limit);
+  size_t memoryBytes() const;
+
+ private:
+  static constexpr size_t kBlockBits = 16;
+  static constexpr size_t kBlockMask = (size_t{1} << kBlockBits) - 1;
+  std::vector<std::unique_ptr<MftRecord[]>> blocks_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 class MftIndex {
  public:
   size_t recordCount() const { return records_.size(); }
@@ -73,7 +97,7 @@ class MftIndex {
 
  private:
   friend class MftIndexBuilder;
-  std::vector<MftRecord> records_;
+  MftRecordBlocks records_;
   std::vector<MftName> names_;
   std::vector<char16_t> namePool_;
   std::vector<uint32_t> childStart_;  // per record, plus one: ranges of childNames_

@@ -275,8 +275,7 @@ class MftIndexBuilder {
       const uint32_t first = static_cast<uint32_t>(offset / recordSize);
       const size_t read = first + bytes / recordSize;
       recordsRead_ = read;
-      reserveFor(index_->records_, read, recordCount_);
-      index_->records_.resize(read);
+      index_->records_.grow(read, recordCount_);
       reserveFor(index_->names_, read, recordCount_);
       reserveFor(index_->namePool_, read * kNameUnitsPerRecord,
                  size_t{recordCount_} * kNameUnitsPerRecord);
@@ -403,7 +402,7 @@ class MftIndexBuilder {
   // folder (a counting sort: one pass to count, one to place), each folder's names in collation
   // order; then checks that the index is a tree. Null when it is, else the damage found.
   const char* finish() {
-    std::vector<MftRecord>& records = index_->records_;
+    MftRecordBlocks& records = index_->records_;
     for (const Extension& extension : extensions_) {
       MftRecord& base = records[extension.base];
       if (!base.inUse() || base.sequence != extension.baseSequence) continue;
@@ -416,7 +415,8 @@ class MftIndexBuilder {
         base.attributes |= kAttributeReparsePoint;
       }
     }
-    for (MftRecord& record : records) {
+    for (size_t number = 0; number < records.size(); ++number) {
+      MftRecord& record = records[number];
       if (record.isFolder()) {
         record.attributes |= kAttributeDirectory;
         record.size = 0;
@@ -454,7 +454,7 @@ class MftIndexBuilder {
   // Whether a name is listed in its folder. $Extend's names are kept (never reachable by a path)
   // so that the volume's own folders below it count as reached.
   bool listed(const MftName& name) const {
-    const std::vector<MftRecord>& records = index_->records_;
+    const MftRecordBlocks& records = index_->records_;
     if (name.record < kFirstUserRecord || name.record == name.parent) return false;
     if (name.parent < kFirstUserRecord && name.parent != kRootRecord &&
         name.parent != kExtendRecord) {
