@@ -147,6 +147,20 @@ std::vector<DamagedVolume> damagedVolumes() {
   variants.push_back(variant("two records of one name in one folder",
                              "a name occurs twice in one folder",
                              [&](TestVolume& v) { v.file(20, docs, u"report.txt", 5 << 20); }));
+  // Names in no folder in use.
+  variants.push_back(variant("a file whose folder was deleted and its record reused",
+                             "a name lies in no folder in use", [&](TestVolume& v) {
+                               v.folder(20, root, u"reused", 0x10, 2);
+                               v.file(21, reference(20, 1), u"orphan", 5);
+                             }));
+  variants.push_back(
+      variant("a name in a file", "a name lies in no folder in use",
+              [&](TestVolume& v) { v.file(20, reference(18, 1), u"inside a file", 1); }));
+  variants.push_back(
+      variant("a name in a record past the table", "a name lies in no folder in use",
+              [&](TestVolume& v) { v.file(20, reference(5000, 1), u"past the table", 1); }));
+  variants.push_back(variant("a file in itself", "a name lies in no folder in use",
+                             [&](TestVolume& v) { v.file(20, reference(20, 1), u"self", 1); }));
   // Records flagged as what they are not.
   variants.push_back(variant("a file flagged as a folder",
                              "a record flagged as a folder has no index of names",
@@ -159,8 +173,9 @@ std::vector<DamagedVolume> damagedVolumes() {
   variants.push_back(variant(
       "a folder index in a record not flagged as a folder",
       "a record not flagged as a folder has an index of names", [&](TestVolume& v) {
-        v.put(16,
-              RecordBytes(1, 0x01).standardInformation(0, 1).fileName(root, u"Docs").folderIndex());
+        v.put(
+            20,
+            RecordBytes(1, 0x01).standardInformation(0, 1).fileName(root, u"Empty").folderIndex());
       }));
   variants.push_back(variant("a folder whose index is named like another one",
                              "a record flagged as a folder has no index of names",
@@ -173,6 +188,7 @@ std::vector<DamagedVolume> damagedVolumes() {
   variants.push_back(
       variant("a root that is not a folder", "the root folder is missing", [&](TestVolume& v) {
         v.put(5, RecordBytes(5, 0x01).standardInformation(0x16, 0).fileName(root, u"."));
+        for (const uint32_t number : {16, 17, 18}) v.put(number, RecordBytes(1, 0x00));  // empty
       }));
   return variants;
 }

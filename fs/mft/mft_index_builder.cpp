@@ -26,6 +26,8 @@ constexpr uint64_t kUpcaseBytes = 65536 * 2;
 constexpr uint64_t kMaxAttributeListBytes = 4u << 20;
 // Room for the names kept per record read, grown as records are read (most names are shorter).
 constexpr size_t kNameUnitsPerRecord = 16;
+// A name's folder when the name says one past the table.
+constexpr uint32_t kNoFolder = UINT32_MAX;
 // The name of the index that makes a record a folder.
 constexpr char16_t kFolderIndexName[] = u"$I30";
 
@@ -377,13 +379,13 @@ class MftIndexBuilder {
     const uint8_t length = value[kNameLengthAt];
     if (length == 0 || !fits(value.size(), kNameAt, size_t{length} * 2)) return true;
     const uint64_t parent = readU64(value, kParentAt);
-    if (referenceRecord(parent) >= recordCount_) return true;
     std::vector<char16_t>& pool = index_->namePool_;
     if (pool.size() > UINT32_MAX - length || index_->names_.size() >= UINT32_MAX) return false;
 
     MftName name;
     name.record = owner;
-    name.parent = static_cast<uint32_t>(referenceRecord(parent));
+    // A folder past the table is kept as one that no record holds (kNoFolder).
+    name.parent = static_cast<uint32_t>(std::min<uint64_t>(referenceRecord(parent), kNoFolder));
     name.parentSequence = referenceSequence(parent);
     name.ownerSequence = ownerSequence;
     name.text = static_cast<uint32_t>(pool.size());
@@ -428,7 +430,9 @@ class MftIndexBuilder {
     std::vector<uint32_t>& start = index_->childStart_;
     start.assign(size_t{recordCount_} + 1, 0);
     for (MftName& name : index_->names_) {
-      if (listed(name)) {
+      const Place place = placeOf(name);
+      if (place == Place::Orphan) return "a name lies in no folder in use";
+      if (place == Place::Listed) {
         ++start[name.parent + 1];
       } else {
         name.length = 0;  // marks the name as not listed
@@ -451,20 +455,28 @@ class MftIndexBuilder {
     return checkIndexIsTree(index);
   }
 
-  // Whether a name is listed in its folder. $Extend's names are kept (never reachable by a path)
-  // so that the volume's own folders below it count as reached.
-  bool listed(const MftName& name) const {
+  enum class Place : uint8_t { Listed, NotListed, Orphan };
+
+  // Where a name goes. Not listed: a name of a record no longer in use or reused (a stale
+  // extension's), a metadata file's. $Extend's names are kept (never reachable by a path) so that
+  // the volume's own folders below it count as reached. An orphan, whose folder is not a folder
+  // in use (deleted, reused, a file, past the table, the record itself), is damage: the volume's
+  // own folder indexes would not list it where the record says.
+  Place placeOf(const MftName& name) const {
     const MftRecordBlocks& records = index_->records_;
-    if (name.record < kFirstUserRecord || name.record == name.parent) return false;
+    const MftRecord& owner = records[name.record];
+    if (!owner.inUse() || owner.sequence != name.ownerSequence) return Place::NotListed;
+    if (name.record < kFirstUserRecord) return Place::NotListed;
+    if (name.parent >= records.size() || name.parent == name.record) return Place::Orphan;
+    const MftRecord& parent = records[name.parent];
+    if (!parent.inUse() || !parent.isFolder() || parent.sequence != name.parentSequence) {
+      return Place::Orphan;
+    }
     if (name.parent < kFirstUserRecord && name.parent != kRootRecord &&
         name.parent != kExtendRecord) {
-      return false;
+      return Place::NotListed;
     }
-    const MftRecord& owner = records[name.record];
-    const MftRecord& parent = records[name.parent];
-    if (!owner.inUse() || owner.sequence != name.ownerSequence) return false;
-    // An orphan: its folder was deleted or reused (a folder left so is not reached: refused).
-    return parent.inUse() && parent.isFolder() && parent.sequence == name.parentSequence;
+    return Place::Listed;
   }
 
   ByteSource& source_;

