@@ -186,7 +186,8 @@ DAMAGES = [
     ("a file flagged as a folder",
      lambda t: set_flags(t, t.number("names/duplicate one.bin"), 0x02, 0),
      "a record flagged as a folder has no index of names"),
-    ("a folder not flagged as one", lambda t: set_flags(t, t.number("names/Folder"), 0, 0x02),
+    ("an empty folder not flagged as one",
+     lambda t: set_flags(t, t.number("reparse/junction"), 0, 0x02),
      "a record not flagged as a folder has an index of names"),
 ]
 
