@@ -134,8 +134,7 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
                      .residentData(9));
   volume.file(23, root, u"sparse", uint64_t{5} << 30);
   // A view index, as $Extend's files carry: not the index of a folder.
-  volume.put(24,
-             RecordBytes(1, 0x05).fileName(reference(11, 11), u"$ObjId").folderIndex(u"$O"));
+  volume.put(24, RecordBytes(1, 0x05).fileName(reference(11, 11), u"$ObjId").folderIndex(u"$O"));
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   std::map<std::wstring, Listed> byName;
   for (const Listed& entry : listing(fileSystem, L"N:\\")) byName.emplace(entry.name, entry);
