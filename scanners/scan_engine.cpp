@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <new>
 #include <optional>
 
 #include "core/lower_case.h"
@@ -50,7 +51,14 @@ ScanFileSystem scanFileSystemFor(ServiceState& state, const std::wstring& root) 
   const EngineSwitch choice = engineSwitch();
   if (choice == EngineSwitch::Walk) return walk();
   if (choice == EngineSwitch::Automatic && !coversMostOfAVolume(root)) return walk();
-  fs::mft::MftVolume volume = fs::mft::openMftVolume(root, &state.cancelFlag);
+  fs::mft::MftVolume volume;
+  try {
+    volume = fs::mft::openMftVolume(root, &state.cancelFlag);
+  } catch (const std::bad_alloc&) {
+    volume = {nullptr, "the volume's index does not fit in memory"};
+  } catch (...) {
+    volume = {nullptr, "reading the volume's table failed"};
+  }
   if (!volume.fileSystem) {
     if (choice == EngineSwitch::Mft) {
       std::fprintf(stderr, "tidvale: scanning %s by walking: %s\n", win::toUtf8(root).c_str(),

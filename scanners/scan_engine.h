@@ -3,8 +3,9 @@
 // folder and per batch of entries; reading a volume's master file table costs one sequential read
 // of it, which only pays when most of the volume is scanned. So the table is read for a root that
 // is a volume's root or the profile folder, on an NTFS volume that opens raw (an elevated
-// process), per call; anything else walks, as does any failure while reading the table (before
-// the scan starts, so nothing is reported twice).
+// process), per call; anything else walks, as does any failure while reading the table, a table
+// that is not a consistent tree, and anything thrown on the way (out of memory included): all
+// before the scan starts, so nothing is reported twice.
 //
 // The environment variable TIDVALE_SCAN_ENGINE forces either engine: "walk", or "mft" for any
 // root on a drive letter (tests and benchmarks; a table that cannot be read still falls back to

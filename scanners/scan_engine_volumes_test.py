@@ -10,6 +10,14 @@ table engine reads raw as \\\\.\\N:. scan_engine_compare runs every scan method 
 with each engine and fails on any reply that differs. Then `fls` lists the image on its own and
 every name and file length must match what the table engine lists.
 
+Then the table is damaged, one way at a time, in copies of the image (scan_engine_volume_damage:
+runs on each other's clusters, absurd counts, folders in a cycle or in two places, names twice in
+a folder, records flagged as what they are not). The table engine must refuse each copy with the
+reason given there, so that the walk answers. Last, a second volume is filled until full, every
+other file deleted and small files made, so that its table grows into the holes in so many runs
+that its attribute list moves to clusters of its own (as on large, long-used volumes): the table
+engine must read it, not walk it, and give the walk's replies.
+
 A machine without FUSE, ntfs-3g or The Sleuth Kit fails here with a message; it never skips.
 The image is kept in the build folder and made again only when this script changes. The volume
 is unmounted on every way out.
@@ -26,8 +34,12 @@ import subprocess
 import sys
 from pathlib import Path
 
+from scan_engine_volume_damage import DAMAGES, damaged_copy
+
 # Small, so that the table outgrows the zone kept for it and lands between files' clusters.
 IMAGE_BYTES = 80 << 20
+# Small enough to fill in seconds.
+FRAGMENTED_BYTES = 40 << 20
 DRIVE = "n:"
 # A letter whose folder is a folder inside the volume (as a substituted drive is) while its device
 # is the whole volume: the table engine must refuse it rather than scan the volume's root.
@@ -169,6 +181,38 @@ def fill(root: Path) -> None:
     (root / "deleted soon.txt").unlink()
 
 
+def fill_fragmented(root: Path) -> None:
+    """A few ordinary entries, then the volume filled with one-cluster files, every other one
+    deleted, and small files made: the table grows one hole at a time."""
+    (root / "plain" / "inner").mkdir(parents=True)
+    (root / "plain" / "inner" / "file.txt").write_bytes(b"p" * 5000)
+    (root / "plain" / "big.bin").write_bytes(b"b" * (2 << 20))
+    fill = root / "fill"
+    fill.mkdir()
+    count = 0
+    try:
+        while True:
+            (fill / f"{count:06d}").write_bytes(b"x" * 4000)
+            count += 1
+    except OSError:
+        pass  # the volume is full
+    for i in range(0, count, 2):
+        (fill / f"{i:06d}").unlink()
+    small = root / "small"
+    small.mkdir()
+    try:
+        for i in range(6000):
+            (small / f"s{i:06d}").write_bytes(b"y" * (i % 50))
+    except OSError:
+        pass
+
+
+def table_list_in_clusters(image: Path) -> bool:
+    text = run("istat", str(image), "0", capture_output=True, text=True).stdout
+    return any(line.startswith("Type: $ATTRIBUTE_LIST") and "Non-Resident" in line
+               for line in text.splitlines())
+
+
 def table_runs(image: Path) -> int:
     """How many runs the table's own data has, as The Sleuth Kit reads record 0."""
     text = run("istat", str(image), "0", capture_output=True, text=True).stdout
@@ -184,19 +228,19 @@ def table_runs(image: Path) -> int:
     return 0
 
 
-def make_image(work: Path, image: Path, mount: Path) -> None:
-    stamp = work / "fixtures.sha256"
+def make_image(image: Path, mount: Path, size: int, filler) -> None:
+    stamp = image.with_suffix(".sha256")
     digest = hashlib.sha256(Path(__file__).read_bytes()).hexdigest()
     if image.exists() and stamp.exists() and stamp.read_text() == digest:
         return
-    print("scan_engine_volumes: making the NTFS fixture volume", file=sys.stderr)
+    print(f"scan_engine_volumes: making the NTFS volume {image.name}", file=sys.stderr)
     image.unlink(missing_ok=True)
     with open(image, "wb") as f:
-        f.truncate(IMAGE_BYTES)
+        f.truncate(size)
     run("mkntfs", "-F", "-Q", "-q", "-L", "fixtures", str(image), stderr=subprocess.DEVNULL)
     run("ntfs-3g", "-o", "streams_interface=xattr", str(image), str(mount))
     try:
-        fill(mount)
+        filler(mount)
     finally:
         unmount(mount)
     stamp.write_text(digest)
@@ -257,44 +301,58 @@ def main() -> None:
     image = work / "fixtures.img"
     mount.mkdir(parents=True, exist_ok=True)
     unmount(mount)  # left over by a run that was killed
-    make_image(work, image, mount)
+    make_image(image, mount, IMAGE_BYTES, fill)
     runs = table_runs(image)
     if runs < 2:
         fail(f"the fixture volume's table is in {runs} run(s); the fixtures must fragment it")
+    fragmented = work / "fragmented.img"
+    make_image(fragmented, mount, FRAGMENTED_BYTES, fill_fragmented)
+    if not table_list_in_clusters(fragmented):
+        fail("the fragmented volume's table has no attribute list in clusters of its own")
 
     wine_run = args.repo / "scripts" / "wine-run"
     run(str(args.repo / "scripts" / "wine-prefix.sh"), str(args.wine_root),
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     dosdevices = args.wine_root / "prefix" / "dosdevices"
-    run("ntfs-3g", "-o", "ro", str(image), str(mount))
-    try:
-        for link, target in ((DRIVE, mount), (DRIVE + ":", image), (ALIAS, mount / "names"),
-                             (ALIAS + ":", image)):
+    env = dict(os.environ, WINEPREFIX=str(args.wine_root / "prefix"))
+
+    def link_drives(links) -> None:
+        for link, target in links:
             (dosdevices / link).unlink(missing_ok=True)
             (dosdevices / link).symlink_to(target)
         # Wine reads its drives when its server starts.
-        env = dict(os.environ, WINEPREFIX=str(args.wine_root / "prefix"))
         subprocess.run(["/usr/lib/wine/wineserver64", "-k"], env=env, check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        shutil.rmtree(out, ignore_errors=True)
-        out.mkdir()
-        windows_out = "Z:" + str(out.resolve()).replace("/", "\\")
-        # The duplicate scans hash every file of a shared length, twice: on the smaller roots only.
-        roots = ["N:\\", "--no-duplicates", "N:\\names", "N:\\links", "N:\\streams",
-                 "N:\\reparse", "N:\\wide", "N:\\churn\\round5"]
-        compare = subprocess.run(
+
+    shutil.rmtree(out, ignore_errors=True)
+    out.mkdir()
+    windows_out = "Z:" + str(out.resolve()).replace("/", "\\")
+
+    def compare(*roots: str) -> subprocess.CompletedProcess:
+        return subprocess.run(
             [str(wine_run), "--root", str(args.wine_root),
              str(args.build / "scanners" / "scan_engine_compare.exe"), windows_out, *roots],
             capture_output=True, text=True)
-        print(compare.stdout, end="")
-        print(compare.stderr, end="", file=sys.stderr)
-        failed = compare.returncode != 0
+
+    def same_replies(*roots: str) -> bool:
+        result = compare(*roots)
+        print(result.stdout, end="")
+        print(result.stderr, end="", file=sys.stderr)
         for walked in sorted(out.glob("*.walk.txt")):
             read = walked.with_name(walked.name.replace(".walk.", ".mft."))
             a, b = walked.read_text().splitlines(), read.read_text().splitlines()
             if a != b:
                 print("".join(difflib.unified_diff([l + "\n" for l in a], [l + "\n" for l in b],
                                                    str(walked.name), str(read.name), n=2))[:4000])
+        return result.returncode == 0
+
+    run("ntfs-3g", "-o", "ro", str(image), str(mount))
+    try:
+        link_drives(((DRIVE, mount), (DRIVE + ":", image), (ALIAS, mount / "names"),
+                     (ALIAS + ":", image)))
+        # The duplicate scans hash every file of a shared length, twice: on the smaller roots only.
+        failed = not same_replies("N:\\", "--no-duplicates", "N:\\names", "N:\\links",
+                                  "N:\\streams", "N:\\reparse", "N:\\wide", "N:\\churn\\round5")
 
         expected = fls_listing(image)
         listed = mft_listing(out / "mft-listing.txt")
@@ -312,15 +370,38 @@ def main() -> None:
                   f"(lengths The Sleuth Kit cannot read: {unknown})")
         print(f"table runs: {runs}")
 
-        alias = subprocess.run(
-            [str(wine_run), "--root", str(args.wine_root),
-             str(args.build / "scanners" / "scan_engine_compare.exe"), windows_out, "O:\\",
-             "--no-duplicates"], capture_output=True, text=True)
+        alias = compare("O:\\", "--no-duplicates")
         if "the root is not where the volume's table puts it" not in alias.stderr:
             failed = True
             print(f"a drive naming a folder of the volume was not refused:\n{alias.stderr}")
         else:
             print("a drive naming a folder of the volume: refused, walked instead")
+
+        # The walk lists the mounted volume; the table engine reads a damaged copy of it.
+        damaged = work / "damaged.img"
+        for name, damage, reason in DAMAGES:
+            damaged_copy(image, damaged, damage)
+            link_drives(((DRIVE + ":", damaged),))
+            refusal = compare("N:\\names", "--no-duplicates")
+            if f"by walking: {reason}" not in refusal.stderr:
+                failed = True
+                print(f"damaged, {name}: not refused with \"{reason}\":\n{refusal.stdout}"
+                      f"{refusal.stderr}")
+            else:
+                print(f"damaged, {name}: refused ({reason}), walked instead")
+        damaged.unlink(missing_ok=True)
+    finally:
+        unmount(mount)
+
+    # A table whose attribute list lies in clusters of its own is read, not walked.
+    run("ntfs-3g", "-o", "ro", str(fragmented), str(mount))
+    try:
+        link_drives(((DRIVE, mount), (DRIVE + ":", fragmented)))
+        if same_replies("N:\\", "--no-duplicates", "N:\\plain"):
+            print(f"attribute list in clusters, table in {table_runs(fragmented)} runs: "
+                  "read by the table, the same replies")
+        else:
+            failed = True
     finally:
         unmount(mount)
         for link in (DRIVE, DRIVE + ":", ALIAS, ALIAS + ":"):

@@ -97,6 +97,7 @@ bool AttributeReader::next(Attribute& attribute) {
   attribute.nameLength = header[kNameLengthAt];
   const size_t nameOffset = readU16(header, kNameOffsetAt);
   if (!fits(length, nameOffset, size_t{attribute.nameLength} * 2)) return false;
+  attribute.name = header.subspan(nameOffset, size_t{attribute.nameLength} * 2);
 
   if (!attribute.nonResident) {
     const uint32_t valueLength = readU32(header, kValueLengthAt);

@@ -18,6 +18,7 @@ enum class AttributeType : uint32_t {
   AttributeList = 0x20,
   FileName = 0x30,
   Data = 0x80,
+  IndexRoot = 0x90,
   ReparsePoint = 0xC0,
   End = 0xFFFFFFFF,
 };
@@ -46,6 +47,7 @@ struct Attribute {
   AttributeType type = AttributeType::End;
   bool nonResident = false;
   uint8_t nameLength = 0;  // UTF-16 units; the data stream without a name has 0
+  Bytes name;              // the name's little-endian UTF-16 units
   Bytes value;             // resident: the value
   uint64_t startVcn = 0;   // non-resident: the first cluster this piece describes
   uint64_t dataSize = 0;   // non-resident, first piece only: the stream's length

@@ -6,6 +6,7 @@
 #include "fs/mft/boot_sector.h"
 #include "fs/mft/data_runs.h"
 #include "fs/mft/file_record.h"
+#include "fs/mft/stream_reader.h"
 #include "fs/mft/test_volume.h"
 
 namespace tidvale::fs::mft {
@@ -58,14 +59,19 @@ TEST(BootSectorTest, RefusesSectorsNoReaderShouldTrust) {
   EXPECT_FALSE(parseBootSector(Bytes(bootSector()).first(511))) << "short sector";
 }
 
-TEST(BootSectorTest, ReadsLargeClustersAsNegativePowers) {
-  std::vector<uint8_t> sector = bootSector();
-  sector.resize(512);
-  sector[0x0D] = 0xF8;  // 2^8 sectors of 512 bytes: 128 KiB clusters
-  sector[0x30] = 0;     // the table at cluster 0 keeps it inside the volume
-  const auto geometry = parseBootSector(sector);
-  ASSERT_TRUE(geometry);
-  EXPECT_EQ(geometry->bytesPerCluster, 128u * 1024);
+TEST(BootSectorTest, ReadsLargeClustersUpToTwoMebibytes) {
+  // 0x80 is still a plain count (the largest one); above it, negative powers of two.
+  const std::pair<uint8_t, uint32_t> cases[] = {
+      {0x80, 64u << 10}, {0xF8, 128u << 10}, {0xF4, 2u << 20}, {0xF3, 0}};
+  for (const auto& [raw, clusterBytes] : cases) {
+    std::vector<uint8_t> sector = bootSector();
+    sector.resize(512);
+    sector[0x0D] = raw;
+    sector[0x30] = 0;     // the table at cluster 0 keeps it inside the volume
+    sector[0x2A] = 0x10;  // 2^20 sectors: room for a few clusters of any size
+    const auto geometry = parseBootSector(sector);
+    EXPECT_EQ(geometry ? geometry->bytesPerCluster : 0u, clusterBytes) << int{raw};
+  }
 }
 
 TEST(DataRunsTest, DecodesRelativeOffsetsSparseRunsAndTheEnd) {
@@ -118,6 +124,25 @@ TEST(DataRunsTest, RefusesBrokenEncodings) {
   EXPECT_TRUE(decodeDataRuns(many, 0, 1000, 5, runs));
 }
 
+TEST(DataRunsTest, TellsRunsThatShareClustersOrHaveNone) {
+  struct Case {
+    std::vector<DataRun> runs;  // vcn, length, lcn
+    bool disjoint;
+  };
+  const Case cases[] = {
+      {{{0, 4, 0}}, true},                        // from the volume's first cluster
+      {{{0, 4, 10}, {4, 2, 14}}, true},           // end to end
+      {{{0, 4, 10}, {4, 2, 2}}, true},            // before the first, not touching it
+      {{{0, 4, 10}, {4, 2, 13}}, false},          // one cluster shared
+      {{{0, 4, 10}, {4, 2, 9}}, false},           // before the first, reaching into it
+      {{{0, 4, 10}, {4, 4, 10}}, false},          // the same clusters again
+      {{{0, 4, 10}, {4, 2, kSparseRun}}, false},  // no clusters at all
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(checkAllocatedAndDisjoint(c.runs), c.disjoint) << c.runs.back().lcn;
+  }
+}
+
 TEST(FixupsTest, RestoresTheProtectedUnitsOfAGoodRecord) {
   std::vector<uint8_t> record = RecordBytes(1, 1).residentData(900).finish(0x4242);
   EXPECT_EQ(record[510], 0x42);
@@ -146,6 +171,18 @@ TEST(FixupsTest, RefusesTornAndForgedRecords) {
   }
   std::vector<uint8_t> record = good;
   EXPECT_FALSE(applyFixups(std::span<uint8_t>(record).first(1000))) << "not whole strides";
+
+  // The array moved to the end of the first stride, its last saved unit equal to the check
+  // value so that every stride still checks: restoring would then rewrite the array itself.
+  for (const auto& [offset, accepted] : {std::pair<size_t, bool>{504, true}, {506, false}}) {
+    std::vector<uint8_t> moved = good;
+    const uint8_t array[] = {0x01, 0x01, 0x00, 0x00, 0x01, 0x01};
+    std::copy(std::begin(array), std::end(array), moved.begin() + static_cast<ptrdiff_t>(offset));
+    moved[0x04] = static_cast<uint8_t>(offset);
+    moved[0x05] = static_cast<uint8_t>(offset >> 8);
+    moved[510] = 0x01, moved[511] = 0x01;
+    EXPECT_EQ(applyFixups(moved), accepted) << "array at " << offset;
+  }
 }
 
 TEST(AttributeReaderTest, StopsAtAnAttributeThatDoesNotFit) {

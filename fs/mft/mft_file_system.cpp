@@ -23,35 +23,78 @@ bool isDotComponent(std::wstring_view component) {
   return component == L"." || component == L"..";
 }
 
+bool holdsSeparator(std::u16string_view name) {
+  return name.find_first_of(u"\\/") != std::u16string_view::npos;
+}
+
+void fillFigures(const MftRecord& record, DirEntry& entry) {
+  entry.attributes = record.attributes;
+  entry.reparseTag = (record.attributes & kAttributeReparsePoint) != 0 ? record.reparseTag : 0;
+  entry.size = record.size;
+  entry.lastWriteTime = record.lastWriteTime;
+}
+
 class MftListing final : public FolderListing {
  public:
   MftListing(MftFileSystem& fileSystem, std::wstring folder, std::vector<uint32_t> names)
-      : fileSystem_(fileSystem), folder_(std::move(folder)), names_(std::move(names)) {}
+      : fileSystem_(fileSystem), folder_(std::move(folder)), names_(std::move(names)) {
+    // The length of a path below this folder, its name left out.
+    joinedLength_ = folder_.size() + (folder_.empty() || isSeparator(folder_.back()) ? 0 : 1);
+  }
 
   ListStep next(DirEntry& entry) override {
-    if (position_ == names_.size()) return ListStep::End;
-    const uint32_t nameIndex = names_[position_++];
     const MftIndex& index = fileSystem_.index();
-    const MftName& name = index.name(nameIndex);
-    const MftRecord& record = index.record(name.record);
-    const std::u16string_view text = index.text(name);
-    // Unit by unit into the entry's own buffer: assigning from another character type would
-    // build a temporary string, an allocation per entry.
-    entry.name.resize(text.size());
-    std::copy(text.begin(), text.end(), entry.name.begin());
-    entry.attributes = record.attributes;
-    entry.reparseTag = (record.attributes & kAttributeReparsePoint) != 0 ? record.reparseTag : 0;
-    entry.size = record.size;
-    entry.lastWriteTime = record.lastWriteTime;
-    if (record.isFolder()) fileSystem_.noteListedFolder(folder_, nameIndex);
-    return ListStep::Entry;
+    while (true) {
+      if (!unnamed_.empty()) {
+        if (nextUnnamed(index, entry)) return ListStep::Entry;
+        continue;
+      }
+      if (position_ == names_.size()) return ListStep::End;
+      const uint32_t nameIndex = names_[position_++];
+      const MftName& name = index.name(nameIndex);
+      const MftRecord& record = index.record(name.record);
+      const std::u16string_view text = index.text(name);
+      if (holdsSeparator(text) || joinedLength_ + text.size() > kLongestReportablePath) {
+        unnamed_.push_back(nameIndex);
+        continue;
+      }
+      // Unit by unit into the entry's own buffer: assigning from another character type would
+      // build a temporary string, an allocation per entry.
+      entry.name.resize(text.size());
+      std::copy(text.begin(), text.end(), entry.name.begin());
+      fillFigures(record, entry);
+      if (record.isFolder()) fileSystem_.noteListedFolder(folder_, nameIndex);
+      return ListStep::Entry;
+    }
   }
 
  private:
+  // Takes one entry that no path may name: a file becomes an entry without a name, so that its
+  // bytes count in this folder and no path reports it; a folder gives way to its entries (links
+  // and other reparse points not entered, as a walk leaves them).
+  bool nextUnnamed(const MftIndex& index, DirEntry& entry) {
+    const uint32_t nameIndex = unnamed_.back();
+    unnamed_.pop_back();
+    const MftRecord& record = index.record(index.name(nameIndex).record);
+    if (record.isFolder()) {
+      if ((record.attributes & kAttributeReparsePoint) == 0) {
+        const std::span<const uint32_t> inside = index.children(index.name(nameIndex).record);
+        unnamed_.insert(unnamed_.end(), inside.begin(), inside.end());
+      }
+      return false;
+    }
+    entry.name.clear();
+    fillFigures(record, entry);
+    entry.attributes |= kAttributeHidden | kAttributeSystem;  // never reported by a file walk
+    return true;
+  }
+
   MftFileSystem& fileSystem_;
   std::wstring folder_;
   std::vector<uint32_t> names_;
   size_t position_ = 0;
+  size_t joinedLength_ = 0;
+  std::vector<uint32_t> unnamed_;  // names still to expand below an unreportable entry
 };
 
 FileStatus statusOf(const MftRecord& record) {
@@ -78,11 +121,8 @@ std::unique_ptr<FolderListing> MftFileSystem::openFolder(const std::wstring& pat
   if (!record.isFolder() || isLink(classifyEntry(record.attributes, record.reparseTag))) {
     return nullptr;
   }
-  const std::span<const uint32_t> children = index_->children(number);
+  const std::span<const uint32_t> children = index_->children(number);  // in collation order
   std::vector<uint32_t> names(children.begin(), children.end());
-  std::sort(names.begin(), names.end(), [this](uint32_t a, uint32_t b) {
-    return index_->collatesBefore(index_->text(index_->name(a)), index_->text(index_->name(b)));
-  });
   return std::make_unique<MftListing>(*this, path, std::move(names));
 }
 

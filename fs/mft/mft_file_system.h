@@ -4,6 +4,13 @@
 // each folder lists its names in the order NTFS keeps them (the order a folder listing of the
 // volume gives), hard links once per name. It reads nothing of the volume after the index is
 // built and changes nothing: every removal or change is refused.
+//
+// A name that no path can name is never joined into one: a name holding "\" or "/" (another
+// system can write one), or one whose path would pass kLongestReportablePath units. The listing
+// gives, in its place, one entry with an empty name per file below it (the file itself, or every
+// file of the folder's subtree, links and other reparse points not entered), with its size and
+// attributes plus hidden and system. So the bytes count in the folder that holds the name (the
+// nearest one a path can name), and no walk that skips hidden files reports them.
 
 #include <memory>
 #include <mutex>
@@ -14,6 +21,9 @@
 #include "fs/mft/mft_index.h"
 
 namespace tidvale::fs::mft {
+
+// The longest path Windows can open (UTF-16 units, any "\\?\" prefix included).
+inline constexpr size_t kLongestReportablePath = 32767;
 
 class MftFileSystem final : public FileSystem {
  public:

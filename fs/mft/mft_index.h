@@ -38,6 +38,7 @@ struct MftRecord {
 
   static constexpr uint8_t kInUse = 1;
   static constexpr uint8_t kIsFolder = 2;
+  static constexpr uint8_t kHasFolderIndex = 4;  // carries the index of a folder's names
   bool inUse() const { return (flags & kInUse) != 0; }
   bool isFolder() const { return (flags & kIsFolder) != 0; }
 };
@@ -52,6 +53,30 @@ struct MftName {
   uint8_t nameSpace = 0;
 };
 
+// The records by number, in blocks, so that they grow with the records read without copying
+// what is already held (a vector's growth would hold the old and the new array at once).
+class MftRecordBlocks {
+ public:
+  size_t size() const { return size_; }
+  MftRecord& operator[](size_t number) {
+    return blocks_[number >> kBlockBits][number & kBlockMask];
+  }
+  const MftRecord& operator[](size_t number) const {
+    return blocks_[number >> kBlockBits][number & kBlockMask];
+  }
+  // Grows to `count` records, new ones zeroed; `limit` is the most there will ever be, so that
+  // the last block holds no more than needed.
+  void grow(size_t count, size_t limit);
+  size_t memoryBytes() const;
+
+ private:
+  static constexpr size_t kBlockBits = 16;
+  static constexpr size_t kBlockMask = (size_t{1} << kBlockBits) - 1;
+  std::vector<std::unique_ptr<MftRecord[]>> blocks_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 class MftIndex {
  public:
   size_t recordCount() const { return records_.size(); }
@@ -60,8 +85,8 @@ class MftIndex {
   std::u16string_view text(const MftName& name) const {
     return {namePool_.data() + name.text, name.length};
   }
-  // The names listed in `folder` (indices into the names), in no particular order: every hard
-  // link of a file once, no name of the DOS namespace alone, no metadata file, no orphan.
+  // The names listed in `folder` (indices into the names), in the order of collatesBefore: every
+  // hard link of a file once, no name of the DOS namespace alone, no metadata file, no orphan.
   std::span<const uint32_t> children(uint32_t folder) const;
   // NTFS's collation of file names: upper-cased by the volume's own table, then as stored.
   bool collatesBefore(std::u16string_view a, std::u16string_view b) const;
@@ -72,7 +97,7 @@ class MftIndex {
 
  private:
   friend class MftIndexBuilder;
-  std::vector<MftRecord> records_;
+  MftRecordBlocks records_;
   std::vector<MftName> names_;
   std::vector<char16_t> namePool_;
   std::vector<uint32_t> childStart_;  // per record, plus one: ranges of childNames_
@@ -84,12 +109,26 @@ class MftIndex {
 struct MftIndexResult {
   std::shared_ptr<const MftIndex> index;  // null on failure
   const char* failure = "";               // why, for diagnostics
+  uint64_t recordsRead = 0;               // records of the table read before the end or failure
 };
 
 // Reads the volume behind `source` (its boot sector, the table's own runs, then every record in
 // large sequential reads) and builds its index. Every length, offset, run and reference read is
-// checked; a volume that breaks any rule the index depends on gives a failure, never a partial
-// index. `cancel` (may be null) is read between reads. Runs on the caller's thread.
+// checked, and nothing is allocated for a record before it is read: the table's runs must lie
+// inside the volume without sharing a cluster, and its length must fit both them and the volume.
+// The index is served only as a tree (checkIndexIsTree): a volume that breaks any rule the index
+// depends on gives a failure, never a partial or a guessed index. Never throws: running out of
+// memory is a failure too. `cancel` (may be null) is read between reads. Runs on the caller's
+// thread.
 MftIndexResult buildMftIndex(ByteSource& source, const std::atomic<bool>* cancel = nullptr);
+
+// Null when the index is a tree, else the damage found first:
+// - every folder in use is reached exactly once, from the root or (the volume's own folders)
+//   from $Extend, so no folder has two parents and no folders form a cycle;
+// - no name occurs twice in one folder (compared unit by unit: names may differ only in case);
+// - a record in use carries a folder's index of names exactly when it is flagged as a folder.
+// Expects each folder's children in collation order, as the builder leaves them. Linear in the
+// records and names.
+const char* checkIndexIsTree(const MftIndex& index);
 
 }  // namespace tidvale::fs::mft

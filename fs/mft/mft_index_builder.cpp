@@ -1,11 +1,13 @@
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 
 #include "fs/file_system.h"
 #include "fs/mft/boot_sector.h"
 #include "fs/mft/file_record.h"
 #include "fs/mft/mft_index.h"
+#include "fs/mft/mft_table_place.h"
 #include "fs/mft/stream_reader.h"
 
 namespace tidvale::fs::mft {
@@ -16,9 +18,13 @@ namespace {
 // the calls cost nothing beside the copy.
 constexpr size_t kChunkBytes = 1u << 20;
 constexpr size_t kChunkAlignment = 4096;
-// The table's own runs, and the upper-case table's: far more than any real volume needs.
-constexpr size_t kMaxRuns = 1u << 20;
 constexpr uint64_t kUpcaseBytes = 65536 * 2;
+// Room for the names kept per record read, grown as records are read (most names are shorter).
+constexpr size_t kNameUnitsPerRecord = 16;
+// A name's folder when the name says one past the table.
+constexpr uint32_t kNoFolder = UINT32_MAX;
+// The name of the index that makes a record a folder.
+constexpr char16_t kFolderIndexName[] = u"$I30";
 
 // Standard information: last-write time and attributes.
 constexpr size_t kLastWriteAt = 0x08;
@@ -29,34 +35,35 @@ constexpr size_t kParentAt = 0x00;
 constexpr size_t kNameLengthAt = 0x40;
 constexpr size_t kNamespaceAt = 0x41;
 constexpr size_t kNameAt = 0x42;
-// Attribute list entries.
-constexpr size_t kListEntryLengthAt = 0x04;
-constexpr size_t kListEntryNameLengthAt = 0x06;
-constexpr size_t kListEntryStartVcnAt = 0x08;
-constexpr size_t kListEntryReferenceAt = 0x10;
-constexpr size_t kListEntryBytes = 0x1A;
 
 // Attribute bits NTFS keeps in the standard information that a listing never shows.
 constexpr uint32_t kNotListedAttributes = 0x10000000 | 0x20000000;
 
-// A stream's length and where it lies, from the first piece of its unnamed data attribute.
-struct StreamPlace {
-  uint64_t size = 0;
-  std::vector<DataRun> runs;
-};
-
 // Figures from an extension record, applied to its base record once every record is read and
 // only if the base record is still the one the extension names.
 struct Extension {
-  enum class Kind : uint8_t { Size, ReparseTag };
+  enum class Kind : uint8_t { Size, ReparseTag, FolderIndex };
   uint32_t base;
   uint16_t baseSequence;
   Kind kind;
   uint64_t value;
 };
 
-bool isUnnamedData(const Attribute& attribute) {
-  return attribute.type == AttributeType::Data && attribute.nameLength == 0;
+// Whether an index root is the index of a folder's names (not a view index such as $O or $SDH).
+bool namesFolderIndex(const Attribute& attribute) {
+  if (attribute.nameLength != 4) return false;
+  for (size_t i = 0; i < 4; ++i) {
+    if (readU16(attribute.name, 2 * i) != kFolderIndexName[i]) return false;
+  }
+  return true;
+}
+
+// Grows `items` to hold at least `needed`, doubling but never past `limit` (when `limit` allows),
+// so that memory follows what was read and ends exact when the table's length is reached.
+template <typename Item>
+void reserveFor(std::vector<Item>& items, size_t needed, size_t limit) {
+  if (items.capacity() >= needed) return;
+  items.reserve(std::max(needed, std::min(limit, 2 * items.capacity())));
 }
 
 }  // namespace
@@ -67,9 +74,17 @@ class MftIndexBuilder {
       : source_(source), cancel_(cancel), index_(std::make_shared<MftIndex>()) {}
 
   MftIndexResult build() {
-    if (const char* failure = readAll()) return {nullptr, failure};
-    finish();
-    return {std::move(index_), ""};
+    const char* failure = nullptr;
+    try {
+      failure = readAll();
+      if (!failure) failure = finish();
+    } catch (const std::bad_alloc&) {
+      failure = "the index does not fit in memory";
+    } catch (...) {
+      failure = "reading the table failed";
+    }
+    if (failure) return {nullptr, failure, recordsRead_};
+    return {std::move(index_), "", recordsRead_};
   }
 
  private:
@@ -81,85 +96,14 @@ class MftIndexBuilder {
     if (!geometry) return "not an NTFS boot sector";
     geometry_ = *geometry;
     index_->serialNumber_ = geometry_.serialNumber;
-    if (const char* failure = readTablePlace()) return failure;
+    if (const char* failure = readTablePlace(source_, geometry_, table_, recordCount_)) {
+      return failure;
+    }
     if (const char* failure = readUpcase()) return failure;
     return readRecords();
   }
 
   bool cancelled() const { return cancel_ != nullptr && cancel_->load(); }
-
-  // The first piece of the unnamed data stream of a record read at `bytes`, appending its runs.
-  bool dataPlace(std::span<uint8_t> bytes, uint64_t startVcn, StreamPlace& place) {
-    if (!applyFixups(bytes)) return false;
-    const std::optional<RecordHeader> header = readRecordHeader(bytes);
-    if (!header || !header->inUse()) return false;
-    AttributeReader attributes(bytes, *header);
-    Attribute attribute;
-    while (attributes.next(attribute)) {
-      if (!isUnnamedData(attribute) || !attribute.nonResident) continue;
-      if (attribute.startVcn != startVcn) continue;
-      if (startVcn == 0) place.size = attribute.dataSize;
-      return decodeDataRuns(attribute.runs, startVcn, geometry_.clusterCount(), kMaxRuns,
-                            place.runs);
-    }
-    return false;
-  }
-
-  // The table's length and runs from its own record 0, with the pieces that an attribute list
-  // puts in extension records (a table fragmented into very many runs).
-  const char* readTablePlace() {
-    std::vector<uint8_t> record(geometry_.recordSize);
-    if (!source_.read(geometry_.mftOffset, record))
-      return "the table's first record cannot be read";
-    if (!dataPlace(record, 0, table_)) return "the table's own record is damaged";
-    if (const char* failure = readTableExtensions(record)) return failure;
-    if (!checkContiguous(table_.runs)) return "the table's runs have gaps";
-    for (const DataRun& run : table_.runs) {
-      if (run.lcn == kSparseRun) return "the table has a sparse run";
-    }
-    const uint64_t records = table_.size / geometry_.recordSize;
-    if (records <= kFirstUserRecord || records > UINT32_MAX)
-      return "the table's length is implausible";
-    if (coveredBytes(table_.runs, geometry_.bytesPerCluster) < records * geometry_.recordSize) {
-      return "the table's runs are shorter than the table";
-    }
-    recordCount_ = static_cast<uint32_t>(records);
-    return nullptr;
-  }
-
-  // `record` is record 0 with its fixups applied.
-  const char* readTableExtensions(std::span<uint8_t> record) {
-    const std::optional<RecordHeader> header = readRecordHeader(record);
-    AttributeReader attributes(record, *header);
-    Attribute attribute;
-    while (attributes.next(attribute)) {
-      if (attribute.type != AttributeType::AttributeList) continue;
-      if (attribute.nonResident) return "the table's attribute list is not resident";
-      const Bytes list = attribute.value;
-      std::vector<uint8_t> extension(geometry_.recordSize);
-      for (size_t at = 0; fits(list.size(), at, kListEntryBytes);) {
-        const size_t length = readU16(list, at + kListEntryLengthAt);
-        if (length < kListEntryBytes || !fits(list.size(), at, length)) {
-          return "the table's attribute list is damaged";
-        }
-        const uint64_t startVcn = readU64(list, at + kListEntryStartVcnAt);
-        const uint64_t number = referenceRecord(readU64(list, at + kListEntryReferenceAt));
-        const bool data = readU32(list, at) == static_cast<uint32_t>(AttributeType::Data) &&
-                          list[at + kListEntryNameLengthAt] == 0;
-        at += length;
-        if (!data || startVcn == 0) continue;
-        // The piece must continue the runs known so far, and its record must lie within them.
-        if (table_.runs.empty() || startVcn != table_.runs.back().vcn + table_.runs.back().length ||
-            number > UINT64_MAX / geometry_.recordSize ||
-            !readStream(source_, table_.runs, geometry_.bytesPerCluster,
-                        number * geometry_.recordSize, extension) ||
-            !dataPlace(extension, startVcn, table_)) {
-          return "a piece of the table's runs cannot be read";
-        }
-      }
-    }
-    return nullptr;
-  }
 
   // The volume's upper-case table, which orders names in folder listings.
   const char* readUpcase() {
@@ -167,8 +111,8 @@ class MftIndexBuilder {
     StreamPlace upcase;
     if (!readStream(source_, table_.runs, geometry_.bytesPerCluster,
                     uint64_t{kUpcaseRecord} * geometry_.recordSize, record) ||
-        !dataPlace(record, 0, upcase) || upcase.size != kUpcaseBytes ||
-        !checkContiguous(upcase.runs)) {
+        !readDataPlace(record, 0, geometry_.clusterCount(), upcase) ||
+        upcase.size != kUpcaseBytes || !checkContiguous(upcase.runs)) {
       return "the upper-case table cannot be found";
     }
     std::vector<uint8_t> bytes(kUpcaseBytes);
@@ -191,9 +135,6 @@ class MftIndexBuilder {
                     chunk)) {
       return "the table's last record cannot be read";
     }
-    index_->records_.resize(recordCount_);
-    index_->names_.reserve(recordCount_);
-    index_->namePool_.reserve(size_t{recordCount_} * 16);
     // Aligned to the largest sector, so that a raw volume can read straight into it.
     const size_t chunkBytes = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, tableBytes));
     chunk.assign(chunkBytes + kChunkAlignment, 0);
@@ -208,6 +149,12 @@ class MftIndexBuilder {
         return "the table cannot be read";
       }
       const uint32_t first = static_cast<uint32_t>(offset / recordSize);
+      const size_t read = first + bytes / recordSize;
+      recordsRead_ = read;
+      index_->records_.grow(read, recordCount_);
+      reserveFor(index_->names_, read, recordCount_);
+      reserveFor(index_->namePool_, read * kNameUnitsPerRecord,
+                 size_t{recordCount_} * kNameUnitsPerRecord);
       for (size_t at = 0; at < bytes; at += recordSize) {
         if (!addRecord(first + static_cast<uint32_t>(at / recordSize),
                        piece.subspan(at, recordSize))) {
@@ -223,8 +170,10 @@ class MftIndexBuilder {
     if (!applyFixups(bytes)) return true;  // damaged or never written: not in use
     const std::optional<RecordHeader> header = readRecordHeader(bytes);
     if (!header || !header->inUse()) return true;
+    // A base record names no base at all; an extension names its base, record 0 included (the
+    // table's own extensions), with that record's sequence.
     const uint64_t base = referenceRecord(header->baseReference);
-    const bool extension = base != 0 && base != number;
+    const bool extension = header->baseReference != 0 && base != number;
     if (extension && base >= recordCount_) return true;
     const uint32_t owner = extension ? static_cast<uint32_t>(base) : number;
     const uint16_t ownerSequence =
@@ -257,6 +206,14 @@ class MftIndexBuilder {
             setSize(extension, owner, ownerSequence, record, attribute.value.size());
           } else if (attribute.startVcn == 0 && attribute.dataSize <= INT64_MAX) {
             setSize(extension, owner, ownerSequence, record, attribute.dataSize);
+          }
+          break;
+        case AttributeType::IndexRoot:
+          if (!namesFolderIndex(attribute)) break;
+          if (extension) {
+            extensions_.push_back({owner, ownerSequence, Extension::Kind::FolderIndex, 0});
+          } else {
+            record.flags |= MftRecord::kHasFolderIndex;
           }
           break;
         case AttributeType::ReparsePoint: {
@@ -296,13 +253,13 @@ class MftIndexBuilder {
     const uint8_t length = value[kNameLengthAt];
     if (length == 0 || !fits(value.size(), kNameAt, size_t{length} * 2)) return true;
     const uint64_t parent = readU64(value, kParentAt);
-    if (referenceRecord(parent) >= recordCount_) return true;
     std::vector<char16_t>& pool = index_->namePool_;
     if (pool.size() > UINT32_MAX - length || index_->names_.size() >= UINT32_MAX) return false;
 
     MftName name;
     name.record = owner;
-    name.parent = static_cast<uint32_t>(referenceRecord(parent));
+    // A folder past the table is kept as one that no record holds (kNoFolder).
+    name.parent = static_cast<uint32_t>(std::min<uint64_t>(referenceRecord(parent), kNoFolder));
     name.parentSequence = referenceSequence(parent);
     name.ownerSequence = ownerSequence;
     name.text = static_cast<uint32_t>(pool.size());
@@ -317,21 +274,25 @@ class MftIndexBuilder {
     return true;
   }
 
-  // Applies what extension records said, then decides which names are listed and groups them by
-  // folder (a counting sort: one pass to count, one to place).
-  void finish() {
-    std::vector<MftRecord>& records = index_->records_;
+  // Applies what extension records said, decides which names are listed and groups them by
+  // folder (a counting sort: one pass to count, one to place), each folder's names in collation
+  // order; then checks that the index is a tree. Null when it is, else the damage found.
+  const char* finish() {
+    MftRecordBlocks& records = index_->records_;
     for (const Extension& extension : extensions_) {
       MftRecord& base = records[extension.base];
       if (!base.inUse() || base.sequence != extension.baseSequence) continue;
       if (extension.kind == Extension::Kind::Size) {
         base.size = static_cast<int64_t>(extension.value);
+      } else if (extension.kind == Extension::Kind::FolderIndex) {
+        base.flags |= MftRecord::kHasFolderIndex;
       } else {
         base.reparseTag = static_cast<uint32_t>(extension.value);
         base.attributes |= kAttributeReparsePoint;
       }
     }
-    for (MftRecord& record : records) {
+    for (size_t number = 0; number < records.size(); ++number) {
+      MftRecord& record = records[number];
       if (record.isFolder()) {
         record.attributes |= kAttributeDirectory;
         record.size = 0;
@@ -342,9 +303,10 @@ class MftIndexBuilder {
 
     std::vector<uint32_t>& start = index_->childStart_;
     start.assign(size_t{recordCount_} + 1, 0);
-    std::vector<uint8_t> folderNamed(recordCount_, 0);
     for (MftName& name : index_->names_) {
-      if (listed(name, folderNamed)) {
+      const Place place = placeOf(name);
+      if (place == Place::Orphan) return "a name lies in no folder in use";
+      if (place == Place::Listed) {
         ++start[name.parent + 1];
       } else {
         name.length = 0;  // marks the name as not listed
@@ -357,24 +319,38 @@ class MftIndexBuilder {
       const MftName& name = index_->names_[i];
       if (name.length != 0) index_->childNames_[next[name.parent]++] = i;
     }
+    const MftIndex& index = *index_;
+    for (size_t folder = 0; folder < recordCount_; ++folder) {
+      std::sort(index_->childNames_.begin() + start[folder],
+                index_->childNames_.begin() + start[folder + 1], [&index](uint32_t a, uint32_t b) {
+                  return index.collatesBefore(index.text(index.name(a)), index.text(index.name(b)));
+                });
+    }
+    return checkIndexIsTree(index);
   }
 
-  bool listed(const MftName& name, std::vector<uint8_t>& folderNamed) const {
-    const std::vector<MftRecord>& records = index_->records_;
-    if (name.record < kFirstUserRecord || name.record == name.parent) return false;
-    if (name.parent < kFirstUserRecord && name.parent != kRootRecord) return false;  // $Extend
+  enum class Place : uint8_t { Listed, NotListed, Orphan };
+
+  // Where a name goes. Not listed: a name of a record no longer in use or reused (a stale
+  // extension's), a metadata file's. $Extend's names are kept (never reachable by a path) so that
+  // the volume's own folders below it count as reached. An orphan, whose folder is not a folder
+  // in use (deleted, reused, a file, past the table, the record itself), is damage: the volume's
+  // own folder indexes would not list it where the record says.
+  Place placeOf(const MftName& name) const {
+    const MftRecordBlocks& records = index_->records_;
     const MftRecord& owner = records[name.record];
+    if (!owner.inUse() || owner.sequence != name.ownerSequence) return Place::NotListed;
+    if (name.record < kFirstUserRecord) return Place::NotListed;
+    if (name.parent >= records.size() || name.parent == name.record) return Place::Orphan;
     const MftRecord& parent = records[name.parent];
-    if (!owner.inUse() || owner.sequence != name.ownerSequence) return false;
     if (!parent.inUse() || !parent.isFolder() || parent.sequence != name.parentSequence) {
-      return false;  // an orphan: its folder was deleted or reused
+      return Place::Orphan;
     }
-    // A folder has one place only; a second name would let a crafted volume make a cycle.
-    if (owner.isFolder()) {
-      if (folderNamed[name.record]) return false;
-      folderNamed[name.record] = 1;
+    if (name.parent < kFirstUserRecord && name.parent != kRootRecord &&
+        name.parent != kExtendRecord) {
+      return Place::NotListed;
     }
-    return true;
+    return Place::Listed;
   }
 
   ByteSource& source_;
@@ -383,6 +359,7 @@ class MftIndexBuilder {
   VolumeGeometry geometry_;
   StreamPlace table_;
   uint32_t recordCount_ = 0;
+  uint64_t recordsRead_ = 0;
   std::vector<Extension> extensions_;
 };
 

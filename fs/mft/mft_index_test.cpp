@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/mft_file_system.h"
 #include "fs/mft/mft_index.h"
 #include "fs/mft/test_volume.h"
@@ -93,20 +94,18 @@ TEST(MftIndexTest, ListsEveryHardLinkOnceAndNoNameOfTheDosNamespaceAlone) {
   EXPECT_EQ(second[1].size, 42);
 }
 
-TEST(MftIndexTest, IgnoresOrphansRecordsNotInUseAndTornRecords) {
+TEST(MftIndexTest, IgnoresRecordsNotInUseAndTornRecords) {
   TestVolume volume;
   const uint64_t kept = volume.folder(20, volume.root(), u"kept");
-  // A name whose folder was deleted and its record reused (sequence 2 now, the name says 1).
   volume.folder(21, volume.root(), u"reused", 0x10, 2);
-  volume.file(22, reference(21, 1), u"orphan", 5);
+  // A record no longer in use, in a folder that is gone too.
+  volume.put(
+      22, RecordBytes(1, 0x00).standardInformation(kArchive, 0).fileName(reference(21, 1), u"x"));
   volume.put(23, RecordBytes(1, 0x00).standardInformation(kArchive, 0).fileName(kept, u"gone"));
   std::vector<uint8_t> torn = RecordBytes(1, 0x01).fileName(kept, u"torn").finish();
   torn[1022] ^= 0xFF;
   volume.putRaw(24, torn);
   volume.file(25, kept, u"here", 3);
-  // A name in a file rather than a folder, and one in a record past the table.
-  volume.file(26, reference(25, 1), u"inside a file", 1);
-  volume.file(27, reference(5000, 1), u"past the table", 1);
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   EXPECT_EQ(names(listing(fileSystem, L"N:\\")), (std::vector<std::wstring>{L"kept", L"reused"}));
   EXPECT_EQ(names(listing(fileSystem, L"N:\\kept")), std::vector<std::wstring>{L"here"});
@@ -120,11 +119,13 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
                      .standardInformation(kArchive, 1)
                      .fileName(root, u"streams")
                      .residentData(11)
-                     .residentData(500, u"Zone.Identifier"));
+                     .residentData(500, u"Zone.Identifier")
+                     .residentData(3, u"$I30"));  // a stream, not a folder's index
   volume.put(21, RecordBytes(1, 0x03)
                      .standardInformation(kAttributeReparsePoint, 1)
                      .fileName(root, u"junction")
-                     .reparsePoint(kReparseTagMountPoint));
+                     .reparsePoint(kReparseTagMountPoint)
+                     .folderIndex());
   // A cloud placeholder: the tag is set, the standard information did not say so.
   volume.put(22, RecordBytes(1, 0x01)
                      .standardInformation(kArchive, 1)
@@ -132,10 +133,13 @@ TEST(MftIndexTest, TakesLengthsFromTheUnnamedStreamOnlyAndTagsFromReparsePoints)
                      .reparsePoint(0x9000001A)
                      .residentData(9));
   volume.file(23, root, u"sparse", uint64_t{5} << 30);
+  // A view index, as $Extend's files carry: not the index of a folder.
+  volume.put(24, RecordBytes(1, 0x05).fileName(reference(11, 11), u"$ObjId").folderIndex(u"$O"));
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   std::map<std::wstring, Listed> byName;
   for (const Listed& entry : listing(fileSystem, L"N:\\")) byName.emplace(entry.name, entry);
   EXPECT_EQ(byName.at(L"streams").size, 11);
+  EXPECT_EQ(byName.at(L"streams").tag, 0u);
   EXPECT_EQ(byName.at(L"junction").tag, kReparseTagMountPoint);
   EXPECT_EQ(byName.at(L"junction").attributes, kAttributeReparsePoint | kAttributeDirectory);
   EXPECT_EQ(byName.at(L"placeholder").attributes, kArchive | kAttributeReparsePoint);
@@ -159,41 +163,59 @@ TEST(MftIndexTest, MergesExtensionRecordsOnlyIntoTheBaseTheyStillBelongTo) {
   volume.put(40, RecordBytes(1, 0x01, reference(20, 3))
                      .fileName(root, u"spilled")
                      .nonResidentData(0, 99, 100000, runs));
+  // A folder whose index of names lies in an extension record.
+  volume.put(22, RecordBytes(2, 0x03).standardInformation(0, 1).fileName(root, u"folder"));
+  volume.put(42, RecordBytes(1, 0x01, reference(22, 2)).folderIndex());
+  volume.file(23, reference(22, 2), u"inside", 4);
   // A stale extension of record 21, which has since been reused (sequence 4, not 3).
   volume.file(21, root, u"reused", 8, kArchive, 4);
   volume.put(41,
              RecordBytes(1, 0x01, reference(21, 3)).fileName(root, u"stale name").residentData(99));
   MftFileSystem fileSystem(indexOf(volume), L"N:");
   const std::vector<Listed> root_ = listing(fileSystem, L"N:\\");
-  ASSERT_EQ(names(root_), (std::vector<std::wstring>{L"reused", L"spilled"}));
-  EXPECT_EQ(root_[0].size, 8);
-  EXPECT_EQ(root_[1].size, 100000);
+  ASSERT_EQ(names(root_), (std::vector<std::wstring>{L"folder", L"reused", L"spilled"}));
+  EXPECT_EQ(root_[1].size, 8);
+  EXPECT_EQ(root_[2].size, 100000);
+  EXPECT_EQ(names(listing(fileSystem, L"N:\\folder")), std::vector<std::wstring>{L"inside"});
 }
 
-TEST(MftIndexTest, GivesAFolderOnePlaceSoNoCycleCanBeWalked) {
-  TestVolume volume;
-  const uint64_t a = reference(20, 1);
-  const uint64_t b = reference(21, 1);
-  volume.put(20, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(volume.root(), u"a"));
-  // b sits in a, and claims a second name in the root; a also claims a name inside b.
-  volume.put(21, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(a, u"b").fileName(
-                     volume.root(), u"b again"));
-  volume.put(22, RecordBytes(1, 0x03).standardInformation(0, 1).fileName(b, u"loop"));
-  std::vector<uint8_t> self = RecordBytes(1, 0x03).fileName(reference(23, 1), u"self").finish();
-  volume.putRaw(23, self);
-  MftFileSystem fileSystem(indexOf(volume), L"N:");
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\")), std::vector<std::wstring>{L"a"});
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\a")), std::vector<std::wstring>{L"b"});
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\a\\b")), std::vector<std::wstring>{L"loop"});
+TEST(MftIndexTest, RefusesEveryDamagedVariantWithoutAllocatingForWhatItClaims) {
+  for (const test::DamagedVolume& damaged : test::damagedVolumes()) {
+    MemoryByteSource source(damaged.image);
+    const MftIndexResult result = buildMftIndex(source);
+    EXPECT_FALSE(result.index) << damaged.what;
+    EXPECT_STREQ(result.failure, damaged.refusal) << damaged.what;
+    EXPECT_LE(result.recordsRead, damaged.image.size() / test::kTestRecordSize) << damaged.what;
+  }
+  // The honest volume they all start from is read.
+  TestVolume volume(32);
+  const uint64_t docs = volume.folder(16, volume.root(), u"Docs");
+  volume.file(17, docs, u"report.txt", 5 << 20);
+  EXPECT_TRUE(indexOf(volume));
+}
+
+TEST(MftIndexTest, FailsWhenReadingThrowsInsteadOfThrowingOn) {
+  class ThrowingSource final : public ByteSource {
+   public:
+    bool read(uint64_t, std::span<uint8_t>) override { throw std::bad_alloc(); }
+  };
+  ThrowingSource source;
+  const MftIndexResult result = buildMftIndex(source);
+  EXPECT_FALSE(result.index);
+  EXPECT_STREQ(result.failure, "the index does not fit in memory");
 }
 
 TEST(MftIndexTest, ReadsATableSplitInRunsThatAnExtensionRecordDescribes) {
-  TestVolume volume(64, /*splitTable=*/true);
-  volume.file(20, volume.root(), u"first half", 1);
-  volume.file(50, volume.root(), u"second half", 2);
-  MftFileSystem fileSystem(indexOf(volume), L"N:");
-  EXPECT_EQ(names(listing(fileSystem, L"N:\\")),
-            (std::vector<std::wstring>{L"first half", L"second half"}));
+  for (const bool listInClusters : {false, true}) {
+    TestVolume volume(64, /*splitTable=*/true, listInClusters);
+    volume.file(20, volume.root(), u"first half", 1);
+    volume.file(50, volume.root(), u"second half", 2);
+    MftFileSystem fileSystem(indexOf(volume), L"N:");
+    EXPECT_EQ(names(listing(fileSystem, L"N:\\")),
+              (std::vector<std::wstring>{L"first half", L"second half"}))
+        << listInClusters;
+    EXPECT_EQ(fileSystem.index().recordCount(), 64u);
+  }
 }
 
 TEST(MftIndexTest, FailsWholeOnVolumesItCannotTrust) {

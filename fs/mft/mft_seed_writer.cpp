@@ -1,10 +1,13 @@
 // Writes the fuzzer's seed volumes into the folder given: small tables with folders, hard links,
-// reparse points, an extension record and a table split in two runs, cut after the table.
+// reparse points, an extension record, a table split in two runs (its attribute list in the
+// record or in a cluster), and the damaged variants every reader must refuse; each cut after the
+// table. Run by make_fuzz_seeds.sh.
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "fs/mft/damaged_test_volumes.h"
 #include "fs/mft/test_volume.h"
 
 using namespace tidvale::fs::mft::test;
@@ -17,8 +20,8 @@ void write(const std::string& folder, const char* name, const std::vector<uint8_
             static_cast<std::streamsize>(bytes.size()));
 }
 
-TestVolume populated(bool split) {
-  TestVolume volume(32, split);
+TestVolume populated(bool split, bool listInClusters = false) {
+  TestVolume volume(32, split, listInClusters);
   const uint64_t docs = volume.folder(16, volume.root(), u"Docs");
   volume.file(17, docs, u"a.txt", 10);
   volume.put(18, RecordBytes(1, 0x01)
@@ -30,7 +33,8 @@ TestVolume populated(bool split) {
   volume.put(19, RecordBytes(1, 0x03)
                      .standardInformation(0x400, 1)
                      .fileName(volume.root(), u"junction")
-                     .reparsePoint(0xA0000003));
+                     .reparsePoint(0xA0000003)
+                     .folderIndex());
   volume.put(20, RecordBytes(3, 0x01).standardInformation(0x20, 1).attributeList(
                      {{0x30, 0, reference(21, 1)}, {0x80, 0, reference(21, 1)}}));
   std::vector<uint8_t> runs = encodeRun(100, 1, 0);
@@ -50,6 +54,12 @@ int main(int argc, char** argv) {
   }
   write(argv[1], "volume", populated(false).compactImage());
   write(argv[1], "split_table", populated(true).compactImage());
+  write(argv[1], "split_table_list_in_a_cluster", populated(true, true).compactImage());
+  int number = 0;
+  for (DamagedVolume& damaged : damagedVolumes()) {
+    damaged.image.resize(damaged.compactBytes);
+    write(argv[1], ("damaged_" + std::to_string(++number)).c_str(), damaged.image);
+  }
   write(argv[1], "one_record",
         RecordBytes(1, 0x01)
             .standardInformation(0x20, 1)

@@ -79,7 +79,8 @@ struct RandomTree {
         volume.put(number, RecordBytes(1, 0x03)
                                .standardInformation(kAttributeReparsePoint, 0)
                                .fileName(parent.reference, name)
-                               .reparsePoint(kReparseTagMountPoint));
+                               .reparsePoint(kReparseTagMountPoint)
+                               .folderIndex());
         fake.addJunction(path, L"N:\\elsewhere");
       } else {
         const int64_t size = random() % 3 == 0 ? random() % 257 : random() % 5'000'000;
@@ -182,6 +183,61 @@ TEST(MftWalkTest, ListsEachFolderInTheVolumesCollationOrder) {
                                [&](const auto& a, const auto& b) { return key(a) < key(b); }));
   }
   EXPECT_GT(folders, 10u);
+}
+
+TEST(MftWalkTest, NamesNoPathCanHoldCountInTheirFolderAndAreNeverJoined) {
+  TestVolume volume(200);
+  const uint64_t keep = volume.folder(16, volume.root(), u"keep");
+  volume.file(17, keep, u"a\\b", 7);
+  const uint64_t slashed = volume.folder(18, keep, u"x/y");
+  volume.file(19, slashed, u"in.txt", 11);
+  const uint64_t sub = volume.folder(20, slashed, u"sub");
+  volume.file(21, sub, u"deep", 13);
+  volume.put(22, RecordBytes(1, 0x03)
+                     .standardInformation(kAttributeReparsePoint, 0)
+                     .fileName(slashed, u"junction")
+                     .reparsePoint(kReparseTagMountPoint)
+                     .folderIndex());
+  // 130 levels of 255-unit names: the path passes 32,767 units at level 128.
+  uint64_t parent = volume.root();
+  for (uint32_t level = 0; level < 130; ++level) {
+    parent = volume.folder(30 + level, parent, std::u16string(255, u'a' + level % 26));
+  }
+  volume.file(160, parent, u"bottom", 17);
+  // In level 126 (its path 32,514 units long): paths of exactly 32,767 and 32,768 units.
+  volume.file(161, reference(156, 1), std::u16string(252, u'x'), 19);
+  volume.file(162, reference(156, 1), std::u16string(253, u'y'), 23);
+  const std::vector<uint8_t> image = volume.image();
+  MemoryByteSource source(image);
+  const MftIndexResult result = buildMftIndex(source);
+  ASSERT_TRUE(result.index) << result.failure;
+  MftFileSystem fileSystem(result.index, L"N:");
+
+  std::map<std::wstring, int64_t> bytesByPath;
+  size_t longest = 0;
+  for (const auto& [path, kind, size, attributes] : walkAll(fileSystem, L"N:\\")) {
+    longest = std::max(longest, path.size());
+    if (kind != EntryKind::File) continue;
+    bytesByPath[path] += size;
+    if (path.back() == L'\\') {
+      EXPECT_EQ(attributes & kAttributeHidden, kAttributeHidden) << "never reported by a walk";
+    }
+  }
+  EXPECT_LE(longest, kLongestReportablePath);
+  // a\b, x/y\in.txt and x/y\sub\deep count in keep; the junction adds nothing.
+  ASSERT_EQ(bytesByPath.size(), 3u);
+  EXPECT_EQ(bytesByPath[L"N:\\keep\\"], 31);
+  // The bottom file and the 32,768-unit one count in the deepest folder that can be named (level
+  // 126 of 0 to 129), without a name; the 32,767-unit path is still reported.
+  for (const auto& [path, bytes] : bytesByPath) {
+    if (path.size() == 3u + 127 * 256) {
+      EXPECT_EQ(bytes, 17 + 23);
+    } else if (path.size() == kLongestReportablePath) {
+      EXPECT_EQ(bytes, 19);
+    } else {
+      EXPECT_EQ(path, L"N:\\keep\\");
+    }
+  }
 }
 
 TEST(MftWalkTest, DamagedVolumesNeverCrashTheReaderOrTheWalk) {

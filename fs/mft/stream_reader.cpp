@@ -14,6 +14,18 @@ bool checkContiguous(const std::vector<DataRun>& runs) {
   return true;
 }
 
+bool checkAllocatedAndDisjoint(const std::vector<DataRun>& runs) {
+  std::vector<DataRun> byCluster(runs);
+  std::sort(byCluster.begin(), byCluster.end(),
+            [](const DataRun& a, const DataRun& b) { return a.lcn < b.lcn; });
+  uint64_t free = 0;  // the first cluster after the runs seen so far
+  for (const DataRun& run : byCluster) {
+    if (run.lcn == kSparseRun || static_cast<uint64_t>(run.lcn) < free) return false;
+    free = static_cast<uint64_t>(run.lcn) + run.length;  // decodeDataRuns bounded both
+  }
+  return true;
+}
+
 uint64_t coveredBytes(const std::vector<DataRun>& runs, uint32_t bytesPerCluster) {
   if (runs.empty()) return 0;
   const uint64_t clusters = runs.back().vcn + runs.back().length;

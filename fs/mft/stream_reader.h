@@ -19,6 +19,10 @@ bool readStream(ByteSource& source, const std::vector<DataRun>& runs, uint32_t b
 // Whether `runs` start at cluster 0 and each starts where the previous one ended.
 bool checkContiguous(const std::vector<DataRun>& runs);
 
+// Whether no two runs that hold clusters share one, and none is sparse: the table's own data
+// must hold each of its records in clusters of its own.
+bool checkAllocatedAndDisjoint(const std::vector<DataRun>& runs);
+
 // Bytes the runs cover, or nothing sensible (UINT64_MAX) when that overflows.
 uint64_t coveredBytes(const std::vector<DataRun>& runs, uint32_t bytesPerCluster);
 

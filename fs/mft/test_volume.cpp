@@ -7,7 +7,7 @@ namespace tidvale::fs::mft::test {
 namespace {
 
 constexpr uint32_t kUpcaseClusters = 128;
-constexpr uint32_t kTableCluster = 4;
+constexpr uint32_t kTableCluster = kTestTableCluster;
 
 void put16(std::vector<uint8_t>& bytes, size_t at, uint16_t value) {
   if (bytes.size() < at + 2) bytes.resize(at + 2);
@@ -92,6 +92,11 @@ RecordBytes& RecordBytes::fileName(uint64_t parent, const std::u16string& name, 
   return *this;
 }
 
+RecordBytes& RecordBytes::folderIndex(const std::u16string& name) {
+  resident(0x90, std::vector<uint8_t>(0x30, 0), name);
+  return *this;
+}
+
 RecordBytes& RecordBytes::residentData(size_t bytes, const std::u16string& streamName) {
   resident(0x80, std::vector<uint8_t>(bytes, 0x5A), streamName);
   return *this;
@@ -128,7 +133,7 @@ RecordBytes& RecordBytes::reparsePoint(uint32_t tag) {
   return *this;
 }
 
-RecordBytes& RecordBytes::attributeList(const std::vector<ListEntry>& entries) {
+std::vector<uint8_t> RecordBytes::listBytes(const std::vector<ListEntry>& entries) {
   std::vector<uint8_t> value;
   for (const ListEntry& entry : entries) {
     const size_t at = value.size();
@@ -139,7 +144,18 @@ RecordBytes& RecordBytes::attributeList(const std::vector<ListEntry>& entries) {
     put64(value, at + 0x08, entry.startVcn);
     put64(value, at + 0x10, entry.reference);
   }
-  resident(0x20, value, u"");
+  return value;
+}
+
+RecordBytes& RecordBytes::attributeList(const std::vector<ListEntry>& entries) {
+  resident(0x20, listBytes(entries), u"");
+  return *this;
+}
+
+RecordBytes& RecordBytes::attributeListInClusters(uint64_t size, const std::vector<uint8_t>& runs) {
+  const size_t at = bytes_.size();
+  nonResidentData(0, 0, size, runs);
+  put32(bytes_, at, 0x20);
   return *this;
 }
 
@@ -186,8 +202,8 @@ std::vector<uint8_t> encodeRun(uint64_t length, int64_t lcn, int64_t previousLcn
   return run;
 }
 
-TestVolume::TestVolume(uint32_t records, bool splitTable)
-    : records_(records), split_(splitTable), table_(records) {
+TestVolume::TestVolume(uint32_t records, bool splitTable, bool listInClusters)
+    : records_(records), split_(splitTable || listInClusters), table_(records) {
   const uint64_t root = reference(5, 5);
   const uint32_t firstPart = split_ ? records_ / 2 : records_;
   const uint32_t secondCluster = kTableCluster + records_ + 4;  // leaves a gap after the first
@@ -196,12 +212,22 @@ TestVolume::TestVolume(uint32_t records, bool splitTable)
   std::vector<uint8_t> runs = encodeRun(firstPart, kTableCluster, 0);
   runs.push_back(0);
   RecordBytes table(1, 0x01);
-  table.standardInformation(0x06, 0).fileName(root, u"$MFT");
-  if (split_) {
-    table.attributeList({{0x10, 0, reference(0, 1)},
-                         {0x30, 0, reference(0, 1)},
-                         {0x80, 0, reference(0, 1)},
-                         {0x80, firstPart, reference(15, 1)}});
+  table.standardInformation(0x06, 0);
+  // With the list in a cluster, the table's name lies in an extension record among the user
+  // records (the table's last), as ntfs-3g puts it.
+  const uint32_t nameRecord = listInClusters ? records_ - 1 : 0;
+  if (!listInClusters) table.fileName(root, u"$MFT");
+  const std::vector<RecordBytes::ListEntry> list{{0x10, 0, reference(0, 1)},
+                                                 {0x30, 0, reference(nameRecord, 1)},
+                                                 {0x80, 0, reference(0, 1)},
+                                                 {0x80, firstPart, reference(15, 1)}};
+  if (listInClusters) {
+    list_ = RecordBytes::listBytes(list);
+    std::vector<uint8_t> listRuns = encodeRun(1, listCluster(), 0);
+    listRuns.push_back(0);
+    table.attributeListInClusters(list_.size(), listRuns);
+  } else if (split_) {
+    table.attributeList(list);
   }
   table.nonResidentData(0, firstPart - 1, uint64_t{records_} * kTestRecordSize, runs);
   put(0, table);
@@ -211,6 +237,9 @@ TestVolume::TestVolume(uint32_t records, bool splitTable)
     put(15,
         RecordBytes(1, 0x01, reference(0, 1)).nonResidentData(firstPart, records_ - 1, 0, rest));
   }
+  if (listInClusters) {
+    put(nameRecord, RecordBytes(1, 0x01, reference(0, 1)).fileName(root, u"$MFT"));
+  }
 
   const char16_t* names[] = {u"$MFT",     u"$MFTMirr", u"$LogFile", u"$Volume",
                              u"$AttrDef", u".",        u"$Bitmap",  u"$Boot",
@@ -219,6 +248,7 @@ TestVolume::TestVolume(uint32_t records, bool splitTable)
     if (number == 5) continue;
     RecordBytes record(static_cast<uint16_t>(number), number == 11 ? 0x03 : 0x01);
     record.standardInformation(0x06, 0).fileName(root, names[number]);
+    if (number == 11) record.folderIndex();
     if (number == 10) {
       std::vector<uint8_t> upcaseRuns = encodeRun(kUpcaseClusters, upcaseCluster, 0);
       upcaseRuns.push_back(0);
@@ -226,7 +256,7 @@ TestVolume::TestVolume(uint32_t records, bool splitTable)
     }
     put(number, record);
   }
-  put(5, RecordBytes(5, 0x03).standardInformation(0x16, 0).fileName(root, u"."));
+  put(5, RecordBytes(5, 0x03).standardInformation(0x16, 0).fileName(root, u".").folderIndex());
 }
 
 void TestVolume::put(uint32_t number, const RecordBytes& record) {
@@ -257,7 +287,8 @@ uint64_t TestVolume::folder(uint32_t number, uint64_t parent, const std::u16stri
                             uint32_t attributes, uint16_t sequence) {
   put(number, RecordBytes(sequence, 0x03)
                   .standardInformation(attributes & ~0x10u, 132'000'000'000'000'000 + number)
-                  .fileName(parent, name));
+                  .fileName(parent, name)
+                  .folderIndex());
   return reference(number, sequence);
 }
 
@@ -284,6 +315,7 @@ std::vector<uint8_t> TestVolume::image() const {
         number < firstPart ? kTableCluster + number : secondCluster + (number - firstPart);
     place(image, cluster * kTestCluster, table_[number]);
   }
+  if (!list_.empty()) place(image, uint64_t{listCluster()} * kTestCluster, list_);
   for (uint32_t unit = 0; unit < 65536; ++unit) {
     put16(image, uint64_t{upcaseCluster} * kTestCluster + 2 * unit,
           upcased(static_cast<char16_t>(unit)));
@@ -291,11 +323,19 @@ std::vector<uint8_t> TestVolume::image() const {
   return image;
 }
 
+size_t TestVolume::compactBytes() const {
+  const uint32_t end = split_ ? kTableCluster + 2 * records_ + 4 : kTableCluster + records_;
+  return size_t{end} * kTestCluster;
+}
+
 std::vector<uint8_t> TestVolume::compactImage() const {
   std::vector<uint8_t> bytes = image();
-  const uint32_t end = split_ ? kTableCluster + 2 * records_ + 4 : kTableCluster + records_;
-  bytes.resize(uint64_t{end} * kTestCluster);
+  bytes.resize(compactBytes());
   return bytes;
+}
+
+uint32_t TestVolume::listCluster() const {
+  return kTableCluster + records_ + 1;  // in the gap between the table's two runs
 }
 
 }  // namespace tidvale::fs::mft::test

@@ -13,6 +13,7 @@ namespace tidvale::fs::mft::test {
 inline constexpr uint32_t kTestSector = 512;
 inline constexpr uint32_t kTestCluster = 1024;
 inline constexpr uint32_t kTestRecordSize = 1024;
+inline constexpr uint32_t kTestTableCluster = 4;
 
 // A file reference from a record number and its sequence number.
 constexpr uint64_t reference(uint64_t record, uint16_t sequence) {
@@ -33,6 +34,9 @@ class RecordBytes {
                                const std::vector<uint8_t>& runs,
                                const std::u16string& streamName = u"");
   RecordBytes& reparsePoint(uint32_t tag);
+  // The index of a folder's names ($I30), which every folder record carries (its entries are
+  // never read: the names come from the records themselves).
+  RecordBytes& folderIndex(const std::u16string& name = u"$I30");
   // Entries (type, start cluster, reference) of a resident attribute list.
   struct ListEntry {
     uint32_t type;
@@ -40,6 +44,9 @@ class RecordBytes {
     uint64_t reference;
   };
   RecordBytes& attributeList(const std::vector<ListEntry>& entries);
+  // A non-resident attribute list of `size` bytes in the clusters `runs` (end marker included).
+  RecordBytes& attributeListInClusters(uint64_t size, const std::vector<uint8_t>& runs);
+  static std::vector<uint8_t> listBytes(const std::vector<ListEntry>& entries);
   // Raw attribute bytes (header included), for malformed cases.
   RecordBytes& raw(const std::vector<uint8_t>& attribute);
 
@@ -59,8 +66,10 @@ std::vector<uint8_t> encodeRun(uint64_t length, int64_t lcn, int64_t previousLcn
 class TestVolume {
  public:
   // `records`: the table's length in records; `splitTable`: store the table in two runs, the
-  // second one described by record 15 through an attribute list in record 0.
-  explicit TestVolume(uint32_t records = 64, bool splitTable = false);
+  // second one described by record 15 through an attribute list in record 0; `listInClusters`:
+  // split so, with that list kept in a cluster of its own (as a fragmented table's is) and the
+  // table's name in its last record, an extension of record 0.
+  explicit TestVolume(uint32_t records = 64, bool splitTable = false, bool listInClusters = false);
 
   void put(uint32_t number, const RecordBytes& record);
   void putRaw(uint32_t number, const std::vector<uint8_t>& bytes);
@@ -74,10 +83,14 @@ class TestVolume {
   std::vector<uint8_t> image() const;
   // The image with everything after the table cut off (the fuzzer extends it with zeros).
   std::vector<uint8_t> compactImage() const;
+  size_t compactBytes() const;
 
  private:
+  uint32_t listCluster() const;
+
   uint32_t records_;
   bool split_;
+  std::vector<uint8_t> list_;  // the table's attribute list when it lies in a cluster
   std::vector<std::vector<uint8_t>> table_;
 };
 
