@@ -17,6 +17,7 @@ class Deletion {
   Deletion(ServiceState& state, const DeletionEnvironment& environment)
       : state_(state),
         env_(environment),
+        guard_(environment.guard),
         removal_(environment.fileSystem, environment.protectedIds) {}
 
   void emptyRecycleBins() {
@@ -36,9 +37,8 @@ class Deletion {
     const std::wstring parentText = path ? path->substr(0, path->find_last_of(L"\\/")) : L"";
     if (parentText != pendingParentText_) confirmPending();
     MeasuredTarget target;
-    const TargetOutcome outcome = !path || refusesRemoval(env_.guard, *path)
-                                      ? TargetOutcome::Refused
-                                      : removal_.measure(*path, target);
+    const TargetOutcome outcome =
+        !path || guard_.refuses(*path) ? TargetOutcome::Refused : removal_.measure(*path, target);
     // A removal for good waits for the read that shows its entry gone, with the others of its
     // folder: one read confirms them all.
     if (outcome == TargetOutcome::Found && !toTrash) {
@@ -153,6 +153,7 @@ class Deletion {
 
   ServiceState& state_;
   const DeletionEnvironment& env_;
+  const FoldedGuard guard_;
   CheckedRemoval removal_;
   std::vector<Pending> pending_;
   std::wstring pendingParentText_;  // the folder part of the pending entries' paths, as given

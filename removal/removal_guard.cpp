@@ -53,18 +53,23 @@ bool coversProtected(const std::wstring& form, const std::vector<std::wstring>& 
 
 }  // namespace
 
-bool refusesRemoval(const RemovalGuard& guard, const std::wstring& path) {
+FoldedGuard::FoldedGuard(const RemovalGuard& guard) : guard_(guard) {
+  for (const std::wstring& folder : guard.protectedFolders) {
+    if (!folder.empty()) protectedForms_.push_back(comparable(guard, folder));
+  }
+}
+
+bool FoldedGuard::refuses(const std::wstring& path) const {
   if (!fs::isFullyQualified(path)) return true;
   const std::optional<std::wstring> plain = plainForm(path);
   if (!plain) return true;
-
-  std::vector<std::wstring> protectedForms;
-  for (const std::wstring& folder : guard.protectedFolders) {
-    if (!folder.empty()) protectedForms.push_back(comparable(guard, folder));
-  }
   const std::optional<std::wstring> lexical = lexicalForm(*plain);
   if (!lexical) return true;
-  return coversProtected(comparable(guard, *lexical), protectedForms);
+  return coversProtected(comparable(guard_, *lexical), protectedForms_);
+}
+
+bool refusesRemoval(const RemovalGuard& guard, const std::wstring& path) {
+  return FoldedGuard(guard).refuses(path);
 }
 
 }  // namespace tidvale

@@ -23,4 +23,15 @@ struct RemovalGuard {
 
 bool refusesRemoval(const RemovalGuard& guard, const std::wstring& path);
 
+// The same check, with the protected folders folded once for the many paths of one routine.
+class FoldedGuard {
+ public:
+  explicit FoldedGuard(const RemovalGuard& guard);
+  bool refuses(const std::wstring& path) const;
+
+ private:
+  const RemovalGuard& guard_;
+  std::vector<std::wstring> protectedForms_;
+};
+
 }  // namespace tidvale
