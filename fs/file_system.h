@@ -7,8 +7,8 @@
 // Paths are UTF-16 on Windows (wchar_t units); they are reported back exactly as the caller gave
 // them, with "\" and an entry name appended by the walkers.
 
-#include <compare>
 #include <cstdint>
+#include <compare>
 #include <memory>
 #include <optional>
 #include <string>

@@ -13,8 +13,8 @@
 
 // Declared by the driver kit's headers only.
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE folder, HANDLE event, PVOID apcRoutine,
-                                               PVOID apcContext, PIO_STATUS_BLOCK io, PVOID buffer,
-                                               ULONG length, ULONG infoClass,
+                                               PVOID apcContext, PIO_STATUS_BLOCK io,
+                                               PVOID buffer, ULONG length, ULONG infoClass,
                                                BOOLEAN returnSingleEntry, PUNICODE_STRING name,
                                                BOOLEAN restartScan);
 
