@@ -25,16 +25,6 @@ constexpr size_t kMostWalkThreads = 64;
 
 std::atomic<size_t> threadCountOverride{0};
 
-size_t threadsFromEnvironment() {
-  const char* text = std::getenv("TIDVALE_WALK_THREADS");
-  if (text == nullptr) return 0;
-  char* end = nullptr;
-  const unsigned long long value = std::strtoull(text, &end, 10);
-  return end != text && *end == '\0'
-             ? static_cast<size_t>(std::min<unsigned long long>(value, kMostWalkThreads))
-             : 0;
-}
-
 // One folder of the walk, from the moment its entry is listed until the visitor is done with it.
 struct Folder {
   enum class State { Queued, Listing, Listed };
@@ -294,13 +284,21 @@ class ParallelWalk {
 
 }  // namespace
 
+size_t defaultWalkThreadCount(const char* variable, size_t processors) {
+  if (variable != nullptr && *variable >= '0' && *variable <= '9') {
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(variable, &end, 10);
+    if (*end == '\0' && value > 0) {
+      return static_cast<size_t>(std::min<unsigned long long>(value, kMostWalkThreads));
+    }
+  }
+  return std::clamp<size_t>(processors, 1, kMostWalkThreads);
+}
+
 size_t walkThreadCount() {
   if (const size_t forced = threadCountOverride.load()) return forced;
-  static const size_t configured = [] {
-    const size_t fromEnvironment = threadsFromEnvironment();
-    if (fromEnvironment > 0) return fromEnvironment;
-    return std::clamp<size_t>(std::thread::hardware_concurrency(), 1, kMostWalkThreads);
-  }();
+  static const size_t configured = defaultWalkThreadCount(std::getenv("TIDVALE_WALK_THREADS"),
+                                                          std::thread::hardware_concurrency());
   return configured;
 }
 

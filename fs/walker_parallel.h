@@ -30,6 +30,11 @@ using EntryVisitor = std::function<void(const WalkEntry&)>;
 // number, else one per processor; at least 1. setWalkThreadCount overrides both.
 size_t walkThreadCount();
 
+// The default above, from the variable's text (null when unset) and the processor count: a
+// positive decimal number is taken as it is, anything else gives the processor count; at least
+// 1, at most 64.
+size_t defaultWalkThreadCount(const char* variable, size_t processors);
+
 // For tests and benchmarks: walks use `threads` threads from now on (0: the default again).
 void setWalkThreadCount(size_t threads);
 

@@ -178,6 +178,18 @@ TEST(ParallelWalkTest, AQueuedFolderThatBecomesUnreadableIsSkipped) {
 }
 
 TEST(ParallelWalkTest, ThreadCountIsAtLeastOneAndCanBeSetForTests) {
+  const struct {
+    const char* variable;
+    size_t processors;
+    size_t threads;
+  } cases[] = {
+      {nullptr, 8, 8}, {"1", 8, 1},  {"3", 2, 3},     {"0", 4, 4},     {"", 4, 4},
+      {"2x", 4, 4},    {"-1", 4, 4}, {"1000", 2, 64}, {nullptr, 0, 1}, {nullptr, 200, 64},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(defaultWalkThreadCount(c.variable, c.processors), c.threads)
+        << (c.variable ? c.variable : "unset") << ", " << c.processors << " processors";
+  }
   EXPECT_GE(walkThreadCount(), 1u);
   {
     const ScopedWalkThreadCount three(3);
