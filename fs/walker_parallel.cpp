@@ -144,19 +144,21 @@ class ParallelWalk {
     if (folder.opened) readChunk(folder);
   }
 
-  // Reads the next chunk of an open listing and makes a folder for every entry to enter.
+  // Reads the next chunk of an open listing and makes a folder for every entry to enter. The
+  // chunk's entries are read into the previous chunk's, so a long folder allocates no name twice.
   void readChunk(Folder& folder) {
     folder.base += folder.entries.size();
-    folder.entries.clear();
-    folder.children.clear();
-    DirEntry entry;
-    while (folder.entries.size() < kChunkEntries) {
-      if (cancel_.load() || folder.rest->next(entry) != ListStep::Entry) {
+    size_t count = 0;
+    while (count < kChunkEntries) {
+      if (count == folder.entries.size()) folder.entries.emplace_back();
+      if (cancel_.load() || folder.rest->next(folder.entries[count]) != ListStep::Entry) {
         folder.rest.reset();  // finished, cancelled, or an error ended this listing only
         break;
       }
-      folder.entries.push_back(entry);
+      ++count;
     }
+    folder.entries.resize(count);
+    folder.children.clear();
     folder.children.resize(folder.entries.size());
     for (size_t i = 0; i < folder.entries.size(); ++i) {
       const DirEntry& listed = folder.entries[i];
