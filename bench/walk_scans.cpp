@@ -1,8 +1,8 @@
 // Times "analyzeDisk" and "scanLargeFiles" on a folder tree: the operations the method table
 // runs, repeated warm, for the walk benchmark's comparison with the raw walk.
-// Usage: walk_scans_bench ROOT [REPETITIONS]
-// Prints two lines: "analyzeDisk files=<n> bytes=<total> seconds=<s1>,..." and
-// "scanLargeFiles files=<n> seconds=<s1>,...".
+// Usage: walk_scans_bench ROOT [REPETITIONS] [THREADS]
+// Prints two lines: "analyzeDisk files=<n> size=<total> seconds=<s1>,..." and
+// "scanLargeFiles files=<n> seconds=<s1>,...". THREADS 0 or absent: the walks' default.
 
 #include <windows.h>
 
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bench/reply_field.h"
+#include "bench/walk_threads.h"
 #include "bench/warm_timing.h"
 #include "core/service_state.h"
 #include "scanners/storage_scans.h"
@@ -48,11 +49,12 @@ int timeScan(const char* name, int repetitions, const std::function<tidvale::Enc
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fputs("usage: walk_scans_bench ROOT [REPETITIONS]\n", stderr);
+    std::fputs("usage: walk_scans_bench ROOT [REPETITIONS] [THREADS]\n", stderr);
     return 2;
   }
   const std::string root = tidvale::win::toUtf8(argv[1]);
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
+  tidvale::bench::applyWalkThreads(argc, argv, 3);
   tidvale::ServiceState state;
   if (timeScan(
           "analyzeDisk", repetitions, [&] { return tidvale::analyzeDisk(state, root, kDiskDepth); },

@@ -1,6 +1,7 @@
 // Times "sizeOf" on a folder tree: the same operation the method table runs, repeated warm.
-// Usage: walk_sizeof_bench ROOT [REPETITIONS]
-// Prints one line: "sizeOf bytes=<total> seconds=<s1>,<s2>,..." (one figure per repetition).
+// Usage: walk_sizeof_bench ROOT [REPETITIONS] [THREADS]
+// Prints one line: "sizeOf threads=<n> bytes=<total> peakKiB=<peak working set>
+// seconds=<s1>,<s2>,..." (one figure per repetition). THREADS 0 or absent: the default.
 
 #include <windows.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "bench/reply_field.h"
+#include "bench/walk_threads.h"
 #include "bench/warm_timing.h"
 #include "core/service_state.h"
 #include "scanners/size_of.h"
@@ -27,11 +29,12 @@ int64_t sizeOfReply(tidvale::ServiceState& state, const std::wstring& root) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    std::fputs("usage: walk_sizeof_bench ROOT [REPETITIONS]\n", stderr);
+    std::fputs("usage: walk_sizeof_bench ROOT [REPETITIONS] [THREADS]\n", stderr);
     return 2;
   }
   const std::wstring root = argv[1];
   const int repetitions = argc > 2 ? std::max(1, _wtoi(argv[2])) : kDefaultRepetitions;
+  const size_t threads = tidvale::bench::applyWalkThreads(argc, argv, 3);
   tidvale::ServiceState state;
 
   const auto timing = tidvale::bench::timeWarm(
@@ -40,7 +43,8 @@ int wmain(int argc, wchar_t** argv) {
     std::fputs("walk_sizeof_bench: the size changed between runs\n", stderr);
     return 1;
   }
-  std::printf("sizeOf bytes=%lld seconds=%s\n", static_cast<long long>(timing->first),
+  std::printf("sizeOf threads=%zu bytes=%lld peakKiB=%llu seconds=%s\n", threads,
+              static_cast<long long>(timing->first), tidvale::bench::peakWorkingSetKiB(),
               timing->seconds.c_str());
   return 0;
 }

@@ -11,7 +11,8 @@ namespace {
 
 struct OpenFolder {
   std::unique_ptr<FolderListing> listing;
-  size_t prefixLength;  // length of the folder's path plus its trailing separator
+  size_t folderLength;  // length of the folder's path as the walk names it
+  size_t prefixLength;  // the same plus its trailing separator
 };
 
 // Appends the separator that joins a folder path to its entries' names.
@@ -54,7 +55,8 @@ WalkOutcome walkTree(FileSystem& fileSystem, const std::wstring& root,
   // One path buffer for the whole walk: each entry's name replaces the previous one's.
   std::wstring path = root;
   std::vector<OpenFolder> stack;
-  stack.push_back({std::move(rootListing), withSeparator(path)});
+  stack.push_back({std::move(rootListing), root.size(), withSeparator(path)});
+  std::wstring holder;  // the holding folder's path, for a name that no path can name
   DirEntry entry;
 
   while (!stack.empty()) {
@@ -65,15 +67,21 @@ WalkOutcome walkTree(FileSystem& fileSystem, const std::wstring& root,
     }
     if (cancel.load()) return WalkOutcome::Cancelled;
 
+    const EntryKind kind = classifyEntry(entry.attributes, entry.reparseTag);
+    if (nameHoldsSeparator(entry.name)) {
+      holder.assign(path, 0, top.folderLength);
+      visit(WalkEntry{holder, entry, kind, /*pathNamesEntry=*/false});
+      continue;
+    }
     path.resize(top.prefixLength);
     path.append(entry.name);
-    const EntryKind kind = classifyEntry(entry.attributes, entry.reparseTag);
     const bool enter = visit(WalkEntry{path, entry, kind});
     if (!enter || kind != EntryKind::Folder) continue;
 
     // A folder that cannot be opened is skipped; the walk goes on with its siblings.
     if (std::unique_ptr<FolderListing> child = fileSystem.openFolder(path)) {
-      stack.push_back({std::move(child), withSeparator(path)});
+      const size_t folderLength = path.size();
+      stack.push_back({std::move(child), folderLength, withSeparator(path)});
     }
   }
   return WalkOutcome::Finished;

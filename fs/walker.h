@@ -15,13 +15,25 @@
 namespace tidvale::fs {
 
 struct WalkEntry {
-  const std::wstring& path;  // the root as given, then "\" and the names below it
-  const DirEntry& entry;     // as the listing supplied it
+  // The root as given, then "\" and the names below it. For an entry whose name holds a
+  // separator (see nameHoldsSeparator), the path of the folder that holds it instead: no path
+  // names such an entry.
+  const std::wstring& path;
+  const DirEntry& entry;  // as the listing supplied it
   EntryKind kind;
+  bool pathNamesEntry = true;  // false: `path` is the holding folder's, as above
 };
 
 // Returns whether to enter the entry; asked for every entry, honoured only for folders.
 using WalkVisitor = std::function<bool(const WalkEntry&)>;
+
+// Whether a listed name holds "\" or "/". Another system can write such a name on NTFS, and
+// under Wine a Linux name can hold "\". Joined to its folder's path, it would name another entry
+// (the real folder "a" for the name "a\b"), so the walks never join it: a folder of such a name
+// is never entered, and a file of it is handed over under its folder's path only.
+constexpr bool nameHoldsSeparator(std::wstring_view name) {
+  return name.find_first_of(L"\\/") != std::wstring_view::npos;
+}
 
 enum class WalkOutcome {
   NotStarted,  // the root could not be opened as a folder; nothing was visited
@@ -44,7 +56,8 @@ EntryKind classifyPath(std::wstring_view path, uint32_t attributes, uint32_t rep
 
 // Visits every entry below `root` depth first, each folder's entries before its siblings' rest.
 // The root itself is not visited. `cancel` is read before every entry. Runs on the caller's
-// thread; never throws beyond allocation failure.
+// thread; never throws beyond allocation failure. walker_parallel.h lists the folders of the same
+// walk on several threads.
 WalkOutcome walkTree(FileSystem& fileSystem, const std::wstring& root,
                      const std::atomic<bool>& cancel, const WalkVisitor& visit);
 

@@ -11,6 +11,7 @@
 #include "core/progress.h"
 #include "fs/path_text.h"
 #include "fs/walker.h"
+#include "fs/walker_parallel.h"
 
 namespace tidvale {
 namespace {
@@ -98,6 +99,27 @@ class DiskTreeBuilder {
     }
   }
 
+  // A file that no path can name (its name holds a separator), counted in `folder`, the path of
+  // the folder holding it, and in every node above: it gets no node of its own.
+  void addToFolder(const std::wstring& folder, int64_t bytes) {
+    root_.add(bytes);
+    folderText_.clear();
+    folderNodes_.clear();
+    std::wstring_view rest = std::wstring_view(folder).substr(std::min(rootLength_, folder.size()));
+    DiskNode* current = &root_;
+    for (int32_t level = 0; level < depth_; ++level) {
+      while (!rest.empty() && fs::isSeparator(rest.front())) rest.remove_prefix(1);
+      if (rest.empty()) break;
+      const size_t end = std::min(rest.find_first_of(L"\\/"), rest.size());
+      const std::wstring_view component = rest.substr(0, end);
+      rest.remove_prefix(end);
+      const std::wstring_view prefix =
+          std::wstring_view(folder).substr(0, folder.size() - rest.size());
+      current = &child(*current, component, prefix, true);
+      current->add(bytes);
+    }
+  }
+
   const DiskNode& root() const { return root_; }
 
  private:
@@ -158,17 +180,22 @@ EncodableMap runDiskAnalysis(ServiceState& state, fs::FileSystem& fileSystem,
                              Utf8Converter toUtf8) {
   DiskTreeBuilder tree(rootText, root, depth, toUtf8);
   uint64_t counted = 0;
-  fs::walkTree(fileSystem, root, state.cancelFlag, [&](const fs::WalkEntry& item) {
-    // Reparse points of every kind (links, cloud placeholders) are left out, files included.
-    if ((item.entry.attributes & fs::kAttributeReparsePoint) != 0) return false;
-    if (item.kind == fs::EntryKind::Folder) return true;
-    if (item.kind != fs::EntryKind::File) return false;
-    tree.addFile(item.path, item.entry.size);
+  // Reparse points of every kind (links, cloud placeholders) are left out, files included.
+  const fs::EnterRule enter = [](const fs::DirEntry& entry, fs::EntryKind kind) {
+    return (entry.attributes & fs::kAttributeReparsePoint) == 0 && kind == fs::EntryKind::Folder;
+  };
+  fs::walkTreeInOrder(fileSystem, root, state.cancelFlag, enter, [&](const fs::WalkEntry& item) {
+    if ((item.entry.attributes & fs::kAttributeReparsePoint) != 0) return;
+    if (item.kind != fs::EntryKind::File) return;
+    if (item.pathNamesEntry) {
+      tree.addFile(item.path, item.entry.size);
+    } else {
+      tree.addToFolder(item.path, item.entry.size);
+    }
     if (++counted % kDiskProgressInterval == 0) {
       emitProgress(state, kDiskProgressTask, toUtf8(item.path), counted,
                    static_cast<uint64_t>(tree.root().size), false);
     }
-    return false;
   });
   emitProgress(state, kDiskProgressTask, "", counted, static_cast<uint64_t>(tree.root().size),
                true);

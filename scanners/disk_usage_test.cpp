@@ -10,6 +10,8 @@
 #include "core/dispatcher.h"
 #include "core/recording_channels_test_support.h"
 #include "fs/fake_file_system.h"
+#include "fs/walker_parallel.h"
+#include "fs/walker_test_support.h"
 #include "scanners/junk_reply_test_support.h"
 #include "scanners/storage_test_support.h"
 
@@ -66,7 +68,11 @@ class DiskUsageTest : public ::testing::Test {
   void TearDown() override { dispatcher().drain(); }
 
   EncodableValue analyze(const std::wstring& root, int32_t depth) {
-    EncodableMap reply = runDiskAnalysis(state_, fs_, asciiUtf8(root), root, depth, asciiUtf8);
+    return analyze(fs_, root, depth);
+  }
+  EncodableValue analyze(fs::FileSystem& fileSystem, const std::wstring& root, int32_t depth) {
+    EncodableMap reply =
+        runDiskAnalysis(state_, fileSystem, asciiUtf8(root), root, depth, asciiUtf8);
     dispatcher().drain();
     EXPECT_EQ(reply.size(), 8u);
     EXPECT_EQ(int64At(reply, "scanned"), int64At(reply, "files"));
@@ -156,12 +162,33 @@ TEST_F(DiskUsageTest, HiddenAndSystemFilesCountLinksAndReparsePointsDoNot) {
   }
 }
 
+// Names listed as "a\\b", "x\\y" and "q\\r": the files count in their folders and get no node,
+// the folder is not entered, and the real a\\b is counted once.
+TEST_F(DiskUsageTest, NamesHoldingASeparatorCountInTheirFolderWithoutANode) {
+  fs_.addFile(kRoot + L"\\a|b", 7);
+  fs_.addFile(kRoot + L"\\a\\b", 100);
+  fs_.addFile(kRoot + L"\\sub\\x|y", 3);
+  fs_.addFile(kRoot + L"\\sub\\q|r\\inside", 50);
+  fs::testing::ForeignNames foreign(fs_);
+  for (const size_t threads : {1, 4}) {
+    const fs::ScopedWalkThreadCount walkThreads(threads);
+    const EncodableValue tree = analyze(foreign, kRoot, 3);
+    EXPECT_EQ(nodeOf(tree), (Node{"C:\\data", "C:\\data", 110, 3, true}));
+    EXPECT_THAT(childrenOf(tree), ElementsAre(Node{"a", "C:\\data\\a", 100, 1, true},
+                                              Node{"sub", "C:\\data\\sub", 3, 1, true}));
+    EXPECT_THAT(childrenOf(listAt(mapOf(tree), "children").at(1)), IsEmpty());
+  }
+}
+
 TEST_F(DiskUsageTest, ProgressEveryTwoThousandFilesAndCancellationKeepsThePartialTree) {
   for (int i = 0; i < 2000; ++i) fs_.addFile(kRoot + L"\\a\\f" + std::to_wstring(i), 1);
   fs_.addFile(kRoot + L"\\b\\late.bin", 50);
   fs_.setListingHook([&](const std::wstring& folder, const fs::DirEntry&) {
     if (folder == kRoot + L"\\b") state_.cancelFlag = true;
   });
+  // The cancel comes at a point of the one-thread order; listers working ahead would reach b's
+  // listing at a point of their own timing.
+  const fs::ScopedWalkThreadCount oneThread(1);
 
   const EncodableValue tree = analyze(kRoot, 1);
   EXPECT_TRUE(boolAt(mapOf(tree), "cancelled"));

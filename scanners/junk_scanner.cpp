@@ -10,6 +10,7 @@
 #include "core/lower_case.h"
 #include "core/progress.h"
 #include "fs/path_text.h"
+#include "fs/walker.h"
 #include "scanners/path_walks.h"
 #include "scanners/scan_item.h"
 
@@ -118,7 +119,8 @@ class JunkScanRun {
   void scanThumbnails(CategoryResult& result) {
     const std::wstring folder = thumbnailCacheFolder(env_.bases);
     listFolder(fs_, folder, [&](const fs::DirEntry& entry) {
-      if (!isThumbnailCacheName(entry.name)) return true;
+      // A name holding a separator names no entry when joined to its folder: never reported.
+      if (!isThumbnailCacheName(entry.name) || fs::nameHoldsSeparator(entry.name)) return true;
       const std::wstring path = fs::joinPath(folder, entry.name);
       ScanItem item;
       item.path = env_.toUtf8(path);
@@ -150,6 +152,7 @@ class JunkScanRun {
   void scanChildren(const std::wstring& folder, CategoryResult& result) {
     listFolder(fs_, folder, [&](const fs::DirEntry& entry) {
       if (state_.cancelled()) return false;
+      if (fs::nameHoldsSeparator(entry.name)) return true;
       const std::wstring path = fs::joinPath(folder, entry.name);
       if (coveredElsewhere(catalogue_.knownPaths, path, folder)) return true;
       ScanItem item;

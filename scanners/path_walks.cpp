@@ -6,6 +6,7 @@
 #include "core/lower_case.h"
 #include "core/saturating.h"
 #include "fs/walker.h"
+#include "fs/walker_parallel.h"
 
 namespace tidvale {
 namespace {
@@ -44,32 +45,30 @@ int64_t measurePath(fs::FileSystem& fileSystem, const std::wstring& path,
   }
 
   int64_t total = 0;
-  fs::walkTree(fileSystem, path, cancel, [&total](const fs::WalkEntry& item) {
-    // The listing's size is the file's own length; a link is never entered by the walker.
-    if (item.kind == fs::EntryKind::File) total = addSize(total, item.entry.size);
-    return true;
-  });
+  fs::walkTreeInOrder(
+      fileSystem, path, cancel, [](const fs::DirEntry&, fs::EntryKind) { return true; },
+      [&total](const fs::WalkEntry& item) {
+        // The listing's size is the file's own length, counted also when no path can name the
+        // file; a link is never entered by the walker.
+        if (item.kind == fs::EntryKind::File) total = addSize(total, item.entry.size);
+      });
   return total;
 }
 
 void walkFiles(fs::FileSystem& fileSystem, const std::wstring& root,
                const std::atomic<bool>& cancel, const FileVisitor& visit) {
-  const auto& skipped = skippedFolderNames();
-  fs::walkTree(fileSystem, root, cancel, [&](const fs::WalkEntry& item) {
-    // Attributes come from the listing: the same bits a second query would return.
-    if ((item.entry.attributes & kWalkHiddenAttributes) != 0) return false;
-    switch (item.kind) {
-      case fs::EntryKind::Symlink:
-      case fs::EntryKind::Junction:
-      case fs::EntryKind::OtherLink:
-        return false;
-      case fs::EntryKind::Folder:
-        return skipped.count(toLowerUnits(item.entry.name)) == 0;
-      case fs::EntryKind::File:
-        visit(item.path, item.entry.size);
-        return false;
+  // Attributes come from the listing: the same bits a second query would return. The rule runs
+  // on the walk's listing threads and reads only the entry and the fixed set of names.
+  const fs::EnterRule enter = [](const fs::DirEntry& entry, fs::EntryKind kind) {
+    return (entry.attributes & kWalkHiddenAttributes) == 0 && kind == fs::EntryKind::Folder &&
+           skippedFolderNames().count(toLowerUnits(entry.name)) == 0;
+  };
+  fs::walkTreeInOrder(fileSystem, root, cancel, enter, [&](const fs::WalkEntry& item) {
+    // A file that no path can name is never reported.
+    if (item.kind == fs::EntryKind::File && item.pathNamesEntry &&
+        (item.entry.attributes & kWalkHiddenAttributes) == 0) {
+      visit(item.path, item.entry.size);
     }
-    return false;
   });
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "fs/fake_file_system.h"
+#include "fs/walker_parallel.h"
+#include "fs/walker_test_support.h"
 
 namespace tidvale {
 namespace {
@@ -25,17 +27,19 @@ class PathWalksTest : public ::testing::Test {
     fs_.addFile(L"C:\\target\\payload.bin", 1'000'000);
   }
 
-  int64_t measure(const std::wstring& path) { return measurePath(fs_, path, cancel_); }
+  // Through listings that show a "|" of a name as "\\", as another system can write it.
+  int64_t measure(const std::wstring& path) { return measurePath(foreign_, path, cancel_); }
 
   std::map<std::wstring, int64_t> walk(const std::wstring& root) {
     std::map<std::wstring, int64_t> files;
-    walkFiles(fs_, root, cancel_, [&](const std::wstring& path, int64_t size) {
+    walkFiles(foreign_, root, cancel_, [&](const std::wstring& path, int64_t size) {
       EXPECT_TRUE(files.emplace(path, size).second) << "reported twice";
     });
     return files;
   }
 
   fs::FakeFileSystem fs_;
+  fs::testing::ForeignNames foreign_{fs_};
   std::atomic<bool> cancel_{false};
 };
 
@@ -55,22 +59,20 @@ TEST_F(PathWalksTest, MeasuresFilesFoldersAndLinks) {
   fs_.addReparsePoint(L"C:\\cloud", kCloudTag, /*folder=*/true);
   fs_.addFile(L"C:\\cloud\\synced.txt", 8);
   fs_.addReparsePoint(L"C:\\cloud\\placeholder", kCloudTag, /*folder=*/false, 5);
+  // Listed as "a\\b" and "x\\y": the file counts once, the folder is never entered, and the real
+  // a\\b and x\\y\\z.bin count once each.
+  fs_.addFile(L"C:\\foreign\\a|b", 7);
+  fs_.addFile(L"C:\\foreign\\a\\b", 100);
+  fs_.addFile(L"C:\\foreign\\x|y\\hidden-by-its-name.bin", 50);
+  fs_.addFile(L"C:\\foreign\\x\\y\\z.bin", 1000);
 
   const struct {
     const wchar_t* path;
     int64_t expected;
   } cases[] = {
-      {L"C:\\missing", 0},
-      {L"C:\\empty", 0},
-      {L"C:\\ten.txt", 10},
-      {L"C:\\two", 20},
-      {L"C:\\junction", 0},
-      {L"C:\\dirlink", 0},
-      {L"C:\\filelink", 0},
-      {L"C:\\mixed", 4},
-      {L"C:\\placeholder", 6},
-      {L"C:\\cloud", 13},
-      {L"", 0},
+      {L"C:\\missing", 0},     {L"C:\\empty", 0},   {L"C:\\ten.txt", 10},   {L"C:\\two", 20},
+      {L"C:\\junction", 0},    {L"C:\\dirlink", 0}, {L"C:\\filelink", 0},   {L"C:\\mixed", 4},
+      {L"C:\\placeholder", 6}, {L"C:\\cloud", 13},  {L"C:\\foreign", 1107}, {L"", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(measure(c.path), c.expected) << c.path;
@@ -102,8 +104,15 @@ TEST_F(PathWalksTest, CancelledMeasureReturnsThePartialSum) {
     if (entry.name == L"c") cancel_ = true;
   });
 
-  EXPECT_EQ(measure(L"C:\\m"), 3);
-  EXPECT_EQ(measure(L"C:\\m"), 0) << "a set flag stops the walk at its first entry";
+  for (const size_t threads : {1, 4}) {
+    SCOPED_TRACE(::testing::Message() << threads << " threads");
+    const fs::ScopedWalkThreadCount walkThreads(threads);
+    cancel_ = false;
+    // One thread visits each entry as it is listed; more list a chunk ahead, and the cancel seen
+    // while listing stops the walk before the entries listed with it.
+    EXPECT_EQ(measure(L"C:\\m"), threads == 1 ? 3 : 0);
+    EXPECT_EQ(measure(L"C:\\m"), 0) << "a set flag stops the walk at its first entry";
+  }
 }
 
 TEST_F(PathWalksTest, WalkFilesLeavesOutFilteredEntries) {
@@ -125,8 +134,13 @@ TEST_F(PathWalksTest, WalkFilesLeavesOutFilteredEntries) {
   fs_.addFile(root + L"\\windows-backup\\keep.txt", 9);
   fs_.addFile(root + L"\\plain.txt", 11);
   fs_.addFolder(root + L"\\emptydir");
+  // Listed as "odd\\name.txt" and "dir\\x": no path names them, so neither is reported.
+  fs_.addFile(root + L"\\odd|name.txt", 13);
+  fs_.addFile(root + L"\\dir|x\\inside.txt", 50);
+  fs_.addFile(root + L"\\dir\\x\\real.txt", 5);
 
   const std::map<std::wstring, int64_t> expected{
+      {root + L"\\dir\\x\\real.txt", 5},
       {root + L"\\Projects\\app\\bin\\app.exe", 7},
       {root + L"\\windows-backup\\keep.txt", 9},
       {root + L"\\plain.txt", 11},

@@ -14,6 +14,7 @@
 #include "channels/standard_codec_serializer.h"
 #include "core/dispatcher.h"
 #include "core/lower_case.h"
+#include "fs/walker_parallel.h"
 #include "scanners/disk_usage.h"
 #include "scanners/duplicate_finder.h"
 #include "scanners/junk_reply_test_support.h"
@@ -481,6 +482,36 @@ TEST(ScanDifferential, RepliesDoNotDependOnListingOrderOrWorkers) {
                 encoded(largeFiles(tree, thresholdForSeed(seed), seed)));
     EXPECT_TRUE(encoded(diskTree(tree, 3, std::nullopt)) == encoded(diskTree(tree, 3, seed)));
     EXPECT_TRUE(encoded(duplicates(tree, 0, 1)) == encoded(duplicates(tree, 0, 4)));
+  }
+}
+
+// Listing folders on several threads changes nothing in any reply: the bytes are those of the
+// one-thread walk on the same tree.
+TEST(ScanDifferential, RepliesAreTheSameForOneWalkThreadAndMany) {
+  for (uint32_t seed = 0; seed < testing::seedCount(kSeeds) / 8; ++seed) {
+    SCOPED_TRACE(::testing::Message() << "seed " << seed);
+    const RandomTree tree = treeForSeed(seed % 3 ? seed : seed * 15);
+    const auto replies = [&] {
+      fs::FakeFileSystem fileSystem;
+      tree.plant(fileSystem, kRoot);
+      const std::atomic<bool> cancel{false};
+      return std::vector<std::vector<uint8_t>>{
+          encoded(largeFiles(tree, thresholdForSeed(seed), std::nullopt)),
+          encoded(diskTree(tree, static_cast<int32_t>(seed % 5), std::nullopt)),
+          encoded(duplicates(tree, seed % 2 ? 0 : 65536, 2)),
+          encoded(EncodableMap{
+              {EncodableValue("size"), EncodableValue(measurePath(fileSystem, kRoot, cancel))}}),
+      };
+    };
+    std::vector<std::vector<uint8_t>> oneThread;
+    {
+      const fs::ScopedWalkThreadCount threads(1);
+      oneThread = replies();
+    }
+    for (const size_t count : {2, 3, 8}) {
+      const fs::ScopedWalkThreadCount threads(count);
+      EXPECT_TRUE(replies() == oneThread) << count << " threads";
+    }
   }
 }
 

@@ -9,7 +9,7 @@ build_preset windows >/dev/null
 
 echo "== codec: encode and decode of a 10,000-item reply"
 "$repo/scripts/wine-run" --root "$build_root/wine" "$build_root/windows/bench/codec_bench.exe"
-echo "== walk: measuring a 100,000-file tree"
+echo "== walk: sizeOf, analyzeDisk and scanLargeFiles at 1 and N threads on a 100,000-file tree, a 500-folder chain and one 100,000-file folder"
 "$repo/bench/walk_bench.sh"
 echo "== table: analyzeDisk of a 1,000,000-file NTFS volume from its master file table"
 "$repo/bench/mft_bench.sh"
