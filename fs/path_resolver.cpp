@@ -100,8 +100,8 @@ std::optional<TargetText> readTargetText(std::wstring_view path) {
   return readExtended(*extended);
 }
 
-PathResolver::PathResolver(FileSystem& fileSystem, std::set<FileId> protectedIds)
-    : fileSystem_(fileSystem), protectedIds_(std::move(protectedIds)) {}
+PathResolver::PathResolver(FileSystem& fileSystem, std::set<FileId> protectedIds, bool pinTheWay)
+    : fileSystem_(fileSystem), protectedIds_(std::move(protectedIds)), pinTheWay_(pinTheWay) {}
 
 void PathResolver::release() {
   steps_.clear();
@@ -178,7 +178,8 @@ ResolvedEntry PathResolver::resolve(std::wstring_view path) {
       result.outcome = ResolveOutcome::Missing;  // a file cannot hold the rest of the path
       return result;
     }
-    Hold hold = folder->pinChild(entry);
+    Hold hold =
+        pinTheWay_ ? folder->pinChild(entry) : Hold{HoldOutcome::Failed, nullptr, FsError::InUse};
     const bool pinned = hold.outcome != HoldOutcome::Failed || hold.error != FsError::InUse;
     if (!pinned) hold = folder->passChild(entry);
     if (lostFolder(hold.outcome, result)) return result;

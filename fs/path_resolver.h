@@ -5,9 +5,9 @@
 // before the last component is a refusal and never leads elsewhere. Every open compares the
 // handle's file id with the id the folder's listing showed. A folder target is refused when its
 // identity (volume serial and file id) is protected, whatever name reached it. What resolves is
-// held: the caller acts through the held folders, never through the path again, and the folders
-// on the way are pinned, so that the resolved path's text names what was resolved while they are
-// held. Platform-neutral over the seam; one resolver serves one thread.
+// held: the caller acts through the held folders, never through the path again. For a caller that
+// hands the path's text on, the folders on the way are pinned, so that the text names what was
+// resolved while they are held. Platform-neutral over the seam; one resolver serves one thread.
 
 #include <memory>
 #include <optional>
@@ -59,8 +59,8 @@ struct ResolvedEntry {
   // The extended path walked, with each name as its folder lists it (Found only).
   std::wstring path;
   // Every folder on the way is pinned (HeldFolder::pinChild) for as long as the resolver keeps it:
-  // until the next resolution leaves it or release(). False when one could only be passed
-  // (someone else holds the right to delete it).
+  // until the next resolution leaves it or release(). False when the resolver does not pin, or
+  // one could only be passed (someone else holds the right to delete it).
   bool pinned = false;
 
   bool found() const { return outcome == ResolveOutcome::Found; }
@@ -69,7 +69,10 @@ struct ResolvedEntry {
 class PathResolver {
  public:
   // `protectedIds`: the identities of protected folders and of every folder that contains one.
-  PathResolver(FileSystem& fileSystem, std::set<FileId> protectedIds);
+  // With `pinTheWay`, the folders on the way are pinned rather than only passed: for a caller
+  // that hands the resolved path's text to something else (the shell). Pins keep other removals
+  // from taking those folders meanwhile, so nothing else asks for them.
+  PathResolver(FileSystem& fileSystem, std::set<FileId> protectedIds, bool pinTheWay = false);
 
   ResolvedEntry resolve(std::wstring_view path);
 
@@ -103,6 +106,7 @@ class PathResolver {
 
   FileSystem& fileSystem_;
   std::set<FileId> protectedIds_;
+  bool pinTheWay_;
   // The last resolution's root and folders on the way, reused while the next path shares them.
   std::wstring rootText_;
   std::shared_ptr<HeldFolder> root_;

@@ -101,7 +101,7 @@ TEST(PathResolver, PinsTheFoldersItResolvedThroughUntilTheWayChanges) {
   files.addFile(L"C:\\t\\a\\two", 2);
   files.addFile(L"C:\\elsewhere\\two", 3);
   files.addFile(L"D:\\t\\a\\three", 4);
-  PathResolver resolver(files, {});
+  PathResolver resolver(files, {}, /*pinTheWay=*/true);
   {
     const ResolvedEntry first = resolver.resolve(L"c:\\T\\a\\one");
     ASSERT_TRUE(first.found());
@@ -128,8 +128,10 @@ TEST(PathResolver, PinsTheFoldersItResolvedThroughUntilTheWayChanges) {
 // A name swapped between its lookup and its open leads to another file: the open's id check
 // refuses it, wherever on the way it stands, and nothing is held through it.
 TEST(PathResolver, ANameThatLeadsElsewhereSinceItsLookupIsRefused) {
-  for (const wchar_t* swapped : {L"t", L"a", L"target"}) {
-    SCOPED_TRACE(::testing::Message() << std::wstring(swapped));
+  for (const auto& [swappedName, pin] : {std::pair{L"t", false}, std::pair{L"a", true},
+                                         std::pair{L"a", false}, std::pair{L"target", true}}) {
+    const std::wstring swapped = swappedName;
+    SCOPED_TRACE(::testing::Message() << swapped << ", pinned " << pin);
     FakeFileSystem files;
     files.addFile(L"C:\\t\\a\\target\\f", 1);
     files.addFile(L"C:\\canary\\f", 2);
@@ -141,7 +143,7 @@ TEST(PathResolver, ANameThatLeadsElsewhereSinceItsLookupIsRefused) {
                                                : L"C:\\t\\a\\target";
       files.replaceWithFollowedLink(path, L"C:\\canary");
     });
-    PathResolver resolver(files, {});
+    PathResolver resolver(files, {}, pin);
     const ResolvedEntry entry = resolver.resolve(L"C:\\t\\a\\target");
     EXPECT_EQ(entry.outcome, ResolveOutcome::Refused);
     EXPECT_EQ(entry.folder, nullptr);

@@ -10,8 +10,9 @@
 
 namespace tidvale {
 
-CheckedRemoval::CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds)
-    : fileSystem_(fileSystem), resolver_(fileSystem, std::move(protectedIds)) {}
+CheckedRemoval::CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
+                               bool pinTheWay)
+    : fileSystem_(fileSystem), resolver_(fileSystem, std::move(protectedIds), pinTheWay) {}
 
 TargetOutcome CheckedRemoval::measure(const std::wstring& path, MeasuredTarget& target) {
   target = MeasuredTarget{resolver_.resolve(path), 0, std::nullopt};

@@ -47,7 +47,9 @@ RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool
 
 class CheckedRemoval {
  public:
-  CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds);
+  // `pinTheWay`: see fs::PathResolver.
+  CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
+                 bool pinTheWay = false);
 
   fs::PathResolver& resolver() { return resolver_; }
 

@@ -14,11 +14,13 @@ constexpr char kTask[] = "delete";
 
 class Deletion {
  public:
-  Deletion(ServiceState& state, const DeletionEnvironment& environment)
+  // The way to each path is pinned only when the shell is to read it: pins would keep a
+  // concurrent removal from taking those folders.
+  Deletion(ServiceState& state, const DeletionEnvironment& environment, bool toTrash)
       : state_(state),
         env_(environment),
         guard_(environment.guard),
-        removal_(environment.fileSystem, environment.protectedIds) {}
+        removal_(environment.fileSystem, environment.protectedIds, /*pinTheWay=*/toTrash) {}
 
   void emptyRecycleBins() {
     confirmPending();
@@ -167,7 +169,7 @@ class Deletion {
 
 EncodableMap runDeletion(ServiceState& state, const DeletionEnvironment& environment,
                          const std::vector<std::string>& entries, bool toTrash) {
-  Deletion deletion(state, environment);
+  Deletion deletion(state, environment, toTrash);
   uint64_t itemNumber = 0;
   for (const std::string& entry : entries) {
     ++itemNumber;
