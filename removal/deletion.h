@@ -37,10 +37,13 @@ struct DeletionEnvironment {
 // on through what was resolved: paths that are not fully qualified or hold wildcards, reserved
 // characters or stream names, paths with a link before their last component, protected folders
 // by any name, and folders that hold one are listed as failed and left untouched. Each item is
-// measured whole before it goes (a cancel does not cut the measure short). The shell is handed
-// only a path it reads exactly as the resolver did; any other item goes permanently. Emits
-// "delete" progress: one throttled event per path entry, then one forced event counting every
-// entry. Never throws beyond allocation.
+// measured whole before it goes (a cancel does not cut the measure short), and a folder goes only
+// as far as it was measured (removal/checked_removal.h). The shell is handed only a path it reads
+// exactly as the resolver did, while the folders on its way are pinned; an item whose way cannot
+// be pinned is listed as failed, any other item the shell cannot take goes permanently. Emits
+// "delete" progress: one throttled event per path entry (an entry removed for good reports once
+// its folder's read has shown it gone), then one forced event counting every entry. Never throws
+// beyond allocation.
 EncodableMap runDeletion(ServiceState& state, const DeletionEnvironment& environment,
                          const std::vector<std::string>& entries, bool toTrash);
 
