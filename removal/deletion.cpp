@@ -34,10 +34,6 @@ class Deletion {
 
   void removeEntry(const std::string& entry, uint64_t number, bool toTrash) {
     const std::optional<std::wstring> path = env_.pathOf(entry);
-    // What waits is confirmed before a path of another folder is resolved: the folders it keeps
-    // held must not stand in the way of removing one of them.
-    const std::wstring parentText = path ? path->substr(0, path->find_last_of(L"\\/")) : L"";
-    if (parentText != pendingParentText_) confirmPending();
     MeasuredTarget target;
     const TargetOutcome outcome =
         !path || guard_.refuses(*path) ? TargetOutcome::Refused : removal_.measure(*path, target);
@@ -49,7 +45,6 @@ class Deletion {
       }
       const RemovalAct done = removal_.act(target);
       pending_.push_back({entry, number, std::move(target), done});
-      pendingParentText_ = parentText;
       return;
     }
     confirmPending();
@@ -78,7 +73,6 @@ class Deletion {
       emitProgress(state_, kTask, item.entry, item.number, static_cast<uint64_t>(freed_), false);
     }
     pending_.clear();
-    pendingParentText_.clear();
   }
 
   EncodableMap reply() const {
@@ -158,7 +152,6 @@ class Deletion {
   const FoldedGuard guard_;
   CheckedRemoval removal_;
   std::vector<Pending> pending_;
-  std::wstring pendingParentText_;  // the folder part of the pending entries' paths, as given
   int64_t freed_ = 0;
   int64_t inTrashBytes_ = 0;
   std::vector<std::string> failed_;
