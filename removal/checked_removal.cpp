@@ -11,10 +11,17 @@
 namespace tidvale {
 
 CheckedRemoval::CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
-                               bool pinTheWay)
-    : fileSystem_(fileSystem), resolver_(fileSystem, std::move(protectedIds), pinTheWay) {}
+                               bool pinTheWay, size_t workers)
+    : fileSystem_(fileSystem),
+      resolver_(fileSystem, std::move(protectedIds), pinTheWay),
+      pool_(workers) {}
 
 TargetOutcome CheckedRemoval::measure(const std::wstring& path, MeasuredTarget& target) {
+  const TargetOutcome outcome = resolve(path, target);
+  return outcome == TargetOutcome::Found ? measureResolved(target) : outcome;
+}
+
+TargetOutcome CheckedRemoval::resolve(const std::wstring& path, MeasuredTarget& target) {
   target = MeasuredTarget{resolver_.resolve(path), 0, std::nullopt};
   const fs::ResolvedEntry& entry = target.entry;
   if (entry.outcome == fs::ResolveOutcome::Missing) {
@@ -24,7 +31,11 @@ TargetOutcome CheckedRemoval::measure(const std::wstring& path, MeasuredTarget& 
                ? TargetOutcome::Missing
                : TargetOutcome::Refused;
   }
-  if (!entry.found()) return TargetOutcome::Refused;
+  return entry.found() ? TargetOutcome::Found : TargetOutcome::Refused;
+}
+
+TargetOutcome CheckedRemoval::measureResolved(MeasuredTarget& target) {
+  const fs::ResolvedEntry& entry = target.entry;
   if (entry.folder) {
     target.folder = measureHeldTree(*entry.folder, resolver_.protectedIds());
     if (!target.folder) return TargetOutcome::Refused;
@@ -52,13 +63,26 @@ RemovalAct CheckedRemoval::act(MeasuredTarget& target) {
   // What is left of a folder is read through its held handle, never looked up by name again (the
   // name may lead elsewhere by now), and before the handle is let go, which completes its
   // removal.
-  if (removeHeldTree(*entry.folder, &*target.folder).failed()) {
+  if (removeHeldTree(*entry.folder, &*target.folder, &pool_).failed()) {
     const std::optional<MeasuredTree> left =
         measureHeldTree(*entry.folder, resolver_.protectedIds(), &*target.folder);
     done.remaining = left ? left->bytes() : target.size;
   }
   entry.folder.reset();
   return done;
+}
+
+std::vector<RemovalAct> CheckedRemoval::actOnEach(const std::vector<MeasuredTarget*>& targets) {
+  std::vector<RemovalAct> acts(targets.size());
+  std::vector<size_t> entries;
+  std::vector<size_t> folders;
+  for (size_t index = 0; index < targets.size(); ++index) {
+    (targets[index]->entry.folder ? folders : entries).push_back(index);
+  }
+  pool_.run(entries.size(),
+            [&](size_t, size_t job) { acts[entries[job]] = act(*targets[entries[job]]); });
+  for (const size_t index : folders) acts[index] = act(*targets[index]);
+  return acts;
 }
 
 RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool gone) {

@@ -4,14 +4,18 @@
 // protected one is refused whole), and it is removed through those same handles, never through
 // the path's text again. What is credited is read through them too: what was measured, less what
 // a read after the removal still finds. Used by the deletion routine for every path and by the
-// purge for the Recycle Bin item it removes. One thread; never throws beyond allocation.
+// purge for the Recycle Bin item it removes. Removals spread their files over a pool of threads
+// (the system's per-call cost, not the disk, bounds the removal of many small files); the object
+// itself serves one thread. Never throws beyond allocation.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "core/task_pool.h"
 #include "fs/file_system.h"
 #include "fs/path_resolver.h"
 #include "removal/measured_tree.h"
@@ -47,15 +51,21 @@ RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool
 
 class CheckedRemoval {
  public:
-  // `pinTheWay`: see fs::PathResolver.
+  // `pinTheWay`: see fs::PathResolver. `workers`: the threads a removal spreads its files over,
+  // the caller's among them.
   CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
-                 bool pinTheWay = false);
+                 bool pinTheWay = false, size_t workers = defaultWorkerCount());
 
   fs::PathResolver& resolver() { return resolver_; }
 
   // Resolves `path` and measures what it names: a folder's files, a file's listed length, 0 for a
   // link. Found fills `target`.
   TargetOutcome measure(const std::wstring& path, MeasuredTarget& target);
+
+  // The two halves of measure(): what `path` names (Found fills `target.entry`), then its measure
+  // (Found, or Refused for a folder that holds a protected or unreadable one).
+  TargetOutcome resolve(const std::wstring& path, MeasuredTarget& target);
+  TargetOutcome measureResolved(MeasuredTarget& target);
 
   // Removes the measured target through what its resolution holds: a folder with everything that
   // was measured in it, anything else as itself. Gone only when a read of its folder after the
@@ -66,9 +76,14 @@ class CheckedRemoval {
   // (see stillListedNames); the folder target is let go, which completes its removal.
   RemovalAct act(MeasuredTarget& target);
 
+  // act() on each of `targets` (distinct entries), the files and links among them at once on the
+  // pool's threads, the folders after them one by one. The acts in the targets' order.
+  std::vector<RemovalAct> actOnEach(const std::vector<MeasuredTarget*>& targets);
+
  private:
   fs::FileSystem& fileSystem_;
   fs::PathResolver resolver_;
+  TaskPool pool_;
 };
 
 // Whether the held folder `parent` still shows the entry `name` (a name as its listing gave it):

@@ -1,6 +1,8 @@
 #include "removal/deletion.h"
 
 #include <cstdint>
+#include <optional>
+#include <unordered_set>
 
 #include "core/progress.h"
 #include "core/saturating.h"
@@ -11,6 +13,9 @@ namespace tidvale {
 namespace {
 
 constexpr char kTask[] = "delete";
+// Entries of one folder that wait to be removed together, at most: their progress is reported
+// only once they are confirmed gone.
+constexpr size_t kMostPending = 1024;
 
 class Deletion {
  public:
@@ -35,16 +40,15 @@ class Deletion {
   void removeEntry(const std::string& entry, uint64_t number, bool toTrash) {
     const std::optional<std::wstring> path = env_.pathOf(entry);
     MeasuredTarget target;
-    const TargetOutcome outcome =
-        !path || guard_.refuses(*path) ? TargetOutcome::Refused : removal_.measure(*path, target);
-    // A removal for good waits for the read that shows its entry gone, with the others of its
-    // folder: one read confirms them all.
+    TargetOutcome outcome = TargetOutcome::Refused;
+    if (path && !guard_.refuses(*path)) {
+      outcome = removal_.resolve(*path, target);
+      // A folder is measured once the removals waiting before it are done: it may hold them.
+      if (outcome == TargetOutcome::Found && target.entry.folder) confirmPending();
+      if (outcome == TargetOutcome::Found) outcome = removal_.measureResolved(target);
+    }
     if (outcome == TargetOutcome::Found && !toTrash) {
-      if (!pending_.empty() && pending_.front().target.entry.parent != target.entry.parent) {
-        confirmPending();
-      }
-      const RemovalAct done = removal_.act(target);
-      pending_.push_back({entry, number, std::move(target), done});
+      pend(entry, number, std::move(target));
       return;
     }
     confirmPending();
@@ -61,18 +65,29 @@ class Deletion {
     emitProgress(state_, kTask, entry, number, static_cast<uint64_t>(freed_), false);
   }
 
-  // Confirms what waits, credits it in order and reports each entry's progress.
+  // Removes what waits, confirms it with one read of its folder, credits it in order and reports
+  // each entry's progress.
   void confirmPending() {
     if (pending_.empty()) return;
+    std::vector<MeasuredTarget*> waiting;
+    for (Pending& item : pending_) {
+      if (!item.act) waiting.push_back(&item.target);
+    }
+    std::vector<RemovalAct> acts = removal_.actOnEach(waiting);
+    auto act = acts.begin();
     std::vector<std::wstring> names;
-    for (const Pending& item : pending_) names.push_back(item.target.entry.listed.name);
+    for (Pending& item : pending_) {
+      if (!item.act) item.act = *act++;
+      names.push_back(item.target.entry.listed.name);
+    }
     const std::vector<bool> still = stillListedNames(*pending_.front().target.entry.parent, names);
     for (size_t i = 0; i < pending_.size(); ++i) {
       const Pending& item = pending_[i];
-      settle(item.entry, creditOf(item.target, item.act, !still[i]));
+      settle(item.entry, creditOf(item.target, *item.act, !still[i]));
       emitProgress(state_, kTask, item.entry, item.number, static_cast<uint64_t>(freed_), false);
     }
     pending_.clear();
+    pendingNames_.clear();
   }
 
   EncodableMap reply() const {
@@ -95,8 +110,24 @@ class Deletion {
     std::string entry;
     uint64_t number;
     MeasuredTarget target;
-    RemovalAct act;
+    std::optional<RemovalAct> act;  // none while its removal waits for the others of its folder
   };
+
+  // A removal for good waits with the others of its folder: files and links are removed together,
+  // spread over threads, and one read of the folder then shows them gone. A folder is removed at
+  // once (its own files are spread). The same entry twice, or an entry of another folder, first
+  // settles what waits.
+  void pend(const std::string& entry, uint64_t number, MeasuredTarget target) {
+    const bool joins =
+        pending_.empty() ||
+        (pending_.front().target.entry.parent == target.entry.parent &&
+         !pendingNames_.contains(target.entry.listed.name) && pending_.size() < kMostPending);
+    if (!joins) confirmPending();
+    pendingNames_.insert(target.entry.listed.name);
+    std::optional<RemovalAct> act;
+    if (target.entry.folder) act = removal_.act(target);
+    pending_.push_back({entry, number, std::move(target), act});
+  }
 
   enum class Recycled {
     Freed,    // in the bin and purged from it, or removed outright by the shell
@@ -152,6 +183,7 @@ class Deletion {
   const FoldedGuard guard_;
   CheckedRemoval removal_;
   std::vector<Pending> pending_;
+  std::unordered_set<std::wstring> pendingNames_;  // their names as their folder lists them
   int64_t freed_ = 0;
   int64_t inTrashBytes_ = 0;
   std::vector<std::string> failed_;

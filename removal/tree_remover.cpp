@@ -6,15 +6,25 @@
 namespace tidvale {
 namespace {
 
+// Entries to remove as themselves, and folders listed to the end, wait until either reaches this
+// many; then the entries go at once on the pool's threads, and the folders after them.
+constexpr size_t kBatchEntries = 256;
+
 // One folder being emptied: the listing is declared after the folder, so it is closed first.
 struct OpenFolder {
-  std::unique_ptr<fs::HeldFolder> folder;
+  std::unique_ptr<fs::HeldFolder> folder;  // null for the caller's folder
   std::unique_ptr<fs::FolderListing> listing;
+};
+
+// A listed entry to remove as itself, through its folder.
+struct EntryRemoval {
+  fs::HeldFolder* folder;
+  fs::DirEntry entry;
 };
 
 class Remover {
  public:
-  explicit Remover(const MeasuredTree* measured = nullptr) : measured_(measured) {}
+  Remover(const MeasuredTree* measured, TaskPool* pool) : measured_(measured), pool_(pool) {}
 
   void note(fs::FsError error) {
     if (error != fs::FsError::None && error != fs::FsError::NotFound && !result_.failed()) {
@@ -23,7 +33,7 @@ class Remover {
   }
 
   // Empties and removes the held folder, depth first with an explicit stack. `root` stays held by
-  // the caller; the folders below it are released as soon as they are emptied.
+  // the caller; the folders below it are released once they are emptied and marked.
   void removeHeld(fs::HeldFolder& root) {
     std::vector<OpenFolder> stack;
     stack.push_back({nullptr, root.list()});
@@ -35,8 +45,9 @@ class Remover {
       if (step != fs::ListStep::Entry) {
         if (step == fs::ListStep::Error) note(fs::FsError::Other);
         top.listing.reset();
-        note(folder.removeSelf());
-        stack.pop_back();  // releasing the folder completes its removal
+        listed_.push_back(std::move(top.folder));
+        stack.pop_back();
+        if (listed_.size() == kBatchEntries) removeWaiting(root);
         continue;
       }
       if (measured_ && !measured_->contains(entry.fileId)) {
@@ -44,7 +55,8 @@ class Remover {
         continue;
       }
       if (!isPlainFolder(entry)) {
-        note(folder.removeChild(entry));
+        entries_.push_back({&folder, std::move(entry)});
+        if (entries_.size() == kBatchEntries) removeWaiting(root);
         continue;
       }
       fs::Hold child = folder.holdChild(entry);
@@ -65,6 +77,7 @@ class Remover {
           break;
       }
     }
+    removeWaiting(root);
   }
 
   TreeRemoval result() const { return result_; }
@@ -76,6 +89,29 @@ class Remover {
            (entry.attributes & fs::kAttributeReparsePoint) == 0;
   }
 
+  // Removes the waiting entries as themselves, spread over the pool's threads (each removal is one
+  // open through its folder's handle, checked against its listed id), then marks each listed
+  // folder and lets it go, which completes its removal. Folders wait in the order their listings
+  // ended, so each comes after everything it held. Failures are noted in that order.
+  void removeWaiting(fs::HeldFolder& root) {
+    std::vector<fs::FsError> errors(entries_.size());
+    const auto removeOne = [&](size_t, size_t index) {
+      errors[index] = entries_[index].folder->removeChild(entries_[index].entry);
+    };
+    if (pool_) {
+      pool_->run(entries_.size(), removeOne);
+    } else {
+      for (size_t index = 0; index < entries_.size(); ++index) removeOne(0, index);
+    }
+    for (const fs::FsError error : errors) note(error);
+    entries_.clear();
+    for (std::unique_ptr<fs::HeldFolder>& folder : listed_) {
+      note((folder ? *folder : root).removeSelf());
+      folder.reset();
+    }
+    listed_.clear();
+  }
+
   static void push(std::vector<OpenFolder>& stack, std::unique_ptr<fs::HeldFolder> folder) {
     // The folder lives in the stack; its listing is taken first, through the same handle.
     std::unique_ptr<fs::FolderListing> listing = folder->list();
@@ -83,13 +119,16 @@ class Remover {
   }
 
   const MeasuredTree* measured_;
+  TaskPool* pool_;
+  std::vector<EntryRemoval> entries_;                    // listed, waiting to be removed
+  std::vector<std::unique_ptr<fs::HeldFolder>> listed_;  // listed to the end, waiting to be marked
   TreeRemoval result_;
 };
 
 }  // namespace
 
 TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
-  Remover remover;
+  Remover remover(nullptr, nullptr);
   fs::Hold hold = fileSystem.holdFolder(path);
   switch (hold.outcome) {
     case fs::HoldOutcome::Held:
@@ -107,8 +146,8 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path) {
   return remover.result();
 }
 
-TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured) {
-  Remover remover(measured);
+TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured, TaskPool* pool) {
+  Remover remover(measured, pool);
   remover.removeHeld(folder);
   return remover.result();
 }

@@ -5,10 +5,15 @@
 // removed and its entries are reached through it, so a folder swapped for a link after it was
 // listed can never lead the removal outside the tree. Read-only, hidden and system entries are
 // removed too. Any thread; never throws beyond allocation failure.
+//
+// With a pool, the entries of a folder that are removed as themselves (files and links) go on the
+// pool's threads, a batch at a time: the removal of many small files is bound by the system's
+// per-call cost, not by the disk.
 
 #include <memory>
 #include <string>
 
+#include "core/task_pool.h"
 #include "fs/file_system.h"
 #include "removal/measured_tree.h"
 
@@ -26,7 +31,9 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
 // Empties the held folder and marks it for removal: it is gone once the caller releases it
 // (unless something in it stayed, or another process keeps it). Until then, what is left of it
 // can still be measured through it. With `measured`, only the entries it holds are taken; any
-// other stays, and counts as a failure (FsError::Changed).
-TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured = nullptr);
+// other stays, and counts as a failure (FsError::Changed). With `pool`, files and links go on its
+// threads (HeldFolder::removeChild is then called from them, for distinct entries).
+TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured = nullptr,
+                           TaskPool* pool = nullptr);
 
 }  // namespace tidvale

@@ -10,7 +10,7 @@
 
 #include "core/progress.h"
 #include "scanners/path_walks.h"
-#include "scanners/task_pool.h"
+#include "core/task_pool.h"
 
 namespace tidvale {
 namespace {

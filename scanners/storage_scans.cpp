@@ -7,7 +7,7 @@
 #include "scanners/file_content_win.h"
 #include "scanners/large_file_scanner.h"
 #include "scanners/scan_engine.h"
-#include "scanners/task_pool.h"
+#include "core/task_pool.h"
 #include "win/text.h"
 
 namespace tidvale {

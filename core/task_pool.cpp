@@ -1,6 +1,7 @@
-#include "scanners/task_pool.h"
+#include "core/task_pool.h"
 
 #include <algorithm>
+#include <system_error>
 
 namespace tidvale {
 namespace {
@@ -10,9 +11,15 @@ constexpr size_t kMaxDefaultWorkers = 8;
 
 }  // namespace
 
-TaskPool::TaskPool(size_t workers) {
-  for (size_t worker = 1; worker < std::max<size_t>(workers, 1); ++worker) {
-    helpers_.emplace_back([this, worker] { helperLoop(worker); });
+TaskPool::TaskPool(size_t workers) : workers_(std::max<size_t>(workers, 1)) {}
+
+void TaskPool::startHelpers() {
+  // With fewer helpers when the system refuses a thread: the stages still run, on fewer threads.
+  try {
+    for (size_t worker = 1; worker < workers_; ++worker) {
+      helpers_.emplace_back([this, worker] { helperLoop(worker); });
+    }
+  } catch (const std::system_error&) {
   }
 }
 
@@ -26,6 +33,7 @@ TaskPool::~TaskPool() {
 }
 
 void TaskPool::run(size_t count, const Job& job) {
+  if (helpers_.empty() && workers_ > 1 && count > 1) startHelpers();
   if (helpers_.empty() || count <= 1) {
     for (size_t index = 0; index < count; ++index) job(0, index);
     return;

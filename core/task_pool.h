@@ -1,6 +1,7 @@
 #pragma once
 // A small pool of worker threads that run the jobs of one stage concurrently. The calling thread
-// works as worker 0; the others wait between stages. Platform-neutral.
+// works as worker 0; the others start with the first stage of more than one job and wait between
+// stages. Platform-neutral.
 
 #include <atomic>
 #include <condition_variable>
@@ -23,16 +24,18 @@ class TaskPool {
   TaskPool(const TaskPool&) = delete;
   TaskPool& operator=(const TaskPool&) = delete;
 
-  size_t workers() const { return helpers_.size() + 1; }
+  size_t workers() const { return workers_; }
 
   // Runs job(worker, i) once for every i below `count`, spread over the workers, and returns when
   // all have finished. One caller at a time. Jobs must not throw.
   void run(size_t count, const Job& job);
 
  private:
+  void startHelpers();
   void helperLoop(size_t worker);
   void drain(size_t worker);
 
+  const size_t workers_;
   std::mutex lock_;
   std::condition_variable wake_;
   std::condition_variable finished_;
