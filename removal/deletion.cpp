@@ -25,7 +25,8 @@ class Deletion {
       : state_(state),
         env_(environment),
         guard_(environment.guard),
-        removal_(environment.fileSystem, environment.protectedIds, /*pinTheWay=*/toTrash) {}
+        removal_(environment.fileSystem, environment.protectedIds, /*pinTheWay=*/toTrash,
+                 environment.workers) {}
 
   void emptyRecycleBins() {
     confirmPending();

@@ -11,6 +11,7 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
+#include "core/task_pool.h"
 #include "fs/file_system.h"
 #include "fs/path_resolver.h"
 #include "removal/recycle_bin.h"
@@ -30,6 +31,8 @@ struct DeletionEnvironment {
   std::set<fs::FileId> protectedIds;
   // The path an entry's text names; nothing when it names none (it holds U+0000).
   std::function<std::optional<std::wstring>(const std::string&)> pathOf;
+  // The threads that removals spread their files over, the routine's own among them.
+  size_t workers = defaultWorkerCount();
 };
 
 // Processes every entry in order, whatever the cancel flag says, and replies {"freed", "failed",
