@@ -1,6 +1,8 @@
 #include "removal/tree_remover.h"
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace tidvale {
@@ -9,6 +11,10 @@ namespace {
 // Entries to remove as themselves, and folders listed to the end, wait until either reaches this
 // many; then the entries go at once on the pool's threads, and the folders after them.
 constexpr size_t kBatchEntries = 256;
+// When only the caller's folder stayed (see markRootAgain), its mark is tried again after these
+// waits, each twice the one before.
+constexpr std::chrono::milliseconds kFirstRootRetry{10};
+constexpr std::chrono::milliseconds kLastRootRetry{640};
 
 // One folder being emptied: the listing is declared after the folder, so it is closed first.
 struct OpenFolder {
@@ -78,6 +84,7 @@ class Remover {
       }
     }
     removeWaiting(root);
+    markRootAgain(root);
   }
 
   TreeRemoval result() const { return result_; }
@@ -106,10 +113,29 @@ class Remover {
     for (const fs::FsError error : errors) note(error);
     entries_.clear();
     for (std::unique_ptr<fs::HeldFolder>& folder : listed_) {
-      note((folder ? *folder : root).removeSelf());
+      const fs::FsError error = (folder ? *folder : root).removeSelf();
+      if (!folder) rootError_ = error;
+      note(error);
       folder.reset();
     }
     listed_.clear();
+  }
+
+  // The caller's folder is not empty although everything this removal met went: another removal
+  // of the same tree still holds folders in it that it has marked, and they go when it lets them
+  // go. The mark is tried again a few times, a little later each time.
+  void markRootAgain(fs::HeldFolder& root) {
+    for (auto wait = kFirstRootRetry;
+         rootError_ == fs::FsError::NotEmpty && result_.firstError == fs::FsError::NotEmpty &&
+         wait <= kLastRootRetry;
+         wait *= 2) {
+      std::this_thread::sleep_for(wait);
+      rootError_ = root.removeSelf();
+      if (rootError_ != fs::FsError::NotEmpty) {
+        result_.firstError = fs::FsError::None;
+        note(rootError_);
+      }
+    }
   }
 
   static void push(std::vector<OpenFolder>& stack, std::unique_ptr<fs::HeldFolder> folder) {
@@ -122,6 +148,7 @@ class Remover {
   TaskPool* pool_;
   std::vector<EntryRemoval> entries_;                    // listed, waiting to be removed
   std::vector<std::unique_ptr<fs::HeldFolder>> listed_;  // listed to the end, waiting to be marked
+  fs::FsError rootError_ = fs::FsError::None;
   TreeRemoval result_;
 };
 
