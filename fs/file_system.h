@@ -119,9 +119,9 @@ struct Hold {
 // (`listed`, as this folder's listing or lookup showed it) compares the opened handle's file id
 // with the listed one; when they differ, the name now leads elsewhere (a swap since the listing,
 // or a link that the open followed) and nothing is done through that handle: the hold fails with
-// FsError::Changed, or the removal returns it. One thread uses it, except that removeChild may be
-// called from several threads at once for distinct entries. The folder is released when the
-// object is destroyed.
+// FsError::Changed, or the removal returns it. One thread uses it, except that holdChild and
+// removeChild may be called from several threads at once, for distinct entries, also while
+// another reads a listing of the folder. The folder is released when the object is destroyed.
 class HeldFolder {
  public:
   virtual ~HeldFolder() = default;

@@ -1,89 +1,65 @@
 #include "removal/tree_remover.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tidvale {
 namespace {
 
-// Entries to remove as themselves, and folders listed to the end, wait until either reaches this
-// many; then the entries go at once on the pool's threads, and the folders after them.
-constexpr size_t kBatchEntries = 256;
+// A folder's files and links are removed in chunks of at most this many, each chunk by one thread.
+constexpr size_t kChunkEntries = 32;
 // When only the caller's folder stayed (see markRootAgain), its mark is tried again after these
 // waits, each twice the one before.
 constexpr std::chrono::milliseconds kFirstRootRetry{10};
 constexpr std::chrono::milliseconds kLastRootRetry{640};
 
-// One folder being emptied: the listing is declared after the folder, so it is closed first.
-struct OpenFolder {
-  std::unique_ptr<fs::HeldFolder> folder;  // null for the caller's folder
-  std::unique_ptr<fs::FolderListing> listing;
+// A folder being emptied. It is marked for removal and let go once its own listing has ended and
+// every piece of work it gave out (chunks of its entries, its subfolders) has finished.
+struct Folder {
+  fs::HeldFolder* held = nullptr;
+  std::unique_ptr<fs::HeldFolder> owned;  // null for the caller's folder
+  std::shared_ptr<Folder> parent;         // null for the caller's folder
+  size_t unfinished = 1;                  // its listing, and the work it gave out
 };
 
-// A listed entry to remove as itself, through its folder.
-struct EntryRemoval {
-  fs::HeldFolder* folder;
-  fs::DirEntry entry;
+// A piece of work: entries of `folder` to remove as themselves, or one plain folder entry of it to
+// hold and empty.
+struct Work {
+  std::shared_ptr<Folder> folder;
+  std::vector<fs::DirEntry> entries;
+  bool subfolder = false;
 };
 
+// Empties a tree on any number of threads: each takes the newest piece of work (so the tree is
+// gone through about depth first and few folders are held at once), lists a folder itself, and
+// hands out its subfolders and chunks of its other entries. Folders are marked after everything
+// they held, so each goes when let go.
 class Remover {
  public:
   Remover(const MeasuredTree* measured, TaskPool* pool) : measured_(measured), pool_(pool) {}
 
   void note(fs::FsError error) {
-    if (error != fs::FsError::None && error != fs::FsError::NotFound && !result_.failed()) {
-      result_.firstError = error;
-    }
+    std::lock_guard guard(lock_);
+    noteLocked(error);
   }
 
-  // Empties and removes the held folder, depth first with an explicit stack. `root` stays held by
-  // the caller; the folders below it are released once they are emptied and marked.
+  // Empties and removes the held folder; it stays held by the caller.
   void removeHeld(fs::HeldFolder& root) {
-    std::vector<OpenFolder> stack;
-    stack.push_back({nullptr, root.list()});
-    fs::DirEntry entry;
-    while (!stack.empty()) {
-      OpenFolder& top = stack.back();
-      fs::HeldFolder& folder = top.folder ? *top.folder : root;
-      const fs::ListStep step = top.listing ? top.listing->next(entry) : fs::ListStep::Error;
-      if (step != fs::ListStep::Entry) {
-        if (step == fs::ListStep::Error) note(fs::FsError::Other);
-        top.listing.reset();
-        listed_.push_back(std::move(top.folder));
-        stack.pop_back();
-        if (listed_.size() == kBatchEntries) removeWaiting(root);
-        continue;
-      }
-      if (measured_ && !measured_->contains(entry.fileId)) {
-        note(fs::FsError::Changed);  // not what was measured: it stays
-        continue;
-      }
-      if (!isPlainFolder(entry)) {
-        entries_.push_back({&folder, std::move(entry)});
-        if (entries_.size() == kBatchEntries) removeWaiting(root);
-        continue;
-      }
-      fs::Hold child = folder.holdChild(entry);
-      switch (child.outcome) {
-        case fs::HoldOutcome::Held:
-          push(stack, std::move(child.folder));
-          break;
-        case fs::HoldOutcome::NotPlainFolder:
-          // Shown as a plain folder through its handle only when it is the listed one (the id
-          // check); a reparse point since: removed as itself, which the same check allows only
-          // when it is still the listed entry.
-          note(folder.removeChild(entry));
-          break;
-        case fs::HoldOutcome::Missing:
-          break;
-        case fs::HoldOutcome::Failed:
-          note(child.error);
-          break;
-      }
+    auto folder = std::make_shared<Folder>();
+    folder->held = &root;
+    root_ = folder.get();
+    empty(std::move(folder));
+    const auto work = [this](size_t, size_t) { workUntilDone(); };
+    if (pool_) {
+      pool_->run(pool_->workers(), work);
+    } else {
+      work(0, 0);
     }
-    removeWaiting(root);
     markRootAgain(root);
   }
 
@@ -96,29 +72,111 @@ class Remover {
            (entry.attributes & fs::kAttributeReparsePoint) == 0;
   }
 
-  // Removes the waiting entries as themselves, spread over the pool's threads (each removal is one
-  // open through its folder's handle, checked against its listed id), then marks each listed
-  // folder and lets it go, which completes its removal. Folders wait in the order their listings
-  // ended, so each comes after everything it held. Failures are noted in that order.
-  void removeWaiting(fs::HeldFolder& root) {
-    std::vector<fs::FsError> errors(entries_.size());
-    const auto removeOne = [&](size_t, size_t index) {
-      errors[index] = entries_[index].folder->removeChild(entries_[index].entry);
-    };
-    if (pool_) {
-      pool_->run(entries_.size(), removeOne);
-    } else {
-      for (size_t index = 0; index < entries_.size(); ++index) removeOne(0, index);
+  void noteLocked(fs::FsError error) {
+    if (error != fs::FsError::None && error != fs::FsError::NotFound && !result_.failed()) {
+      result_.firstError = error;
     }
-    for (const fs::FsError error : errors) note(error);
-    entries_.clear();
-    for (std::unique_ptr<fs::HeldFolder>& folder : listed_) {
-      const fs::FsError error = (folder ? *folder : root).removeSelf();
-      if (!folder) rootError_ = error;
-      note(error);
-      folder.reset();
+  }
+
+  void workUntilDone() {
+    std::unique_lock guard(lock_);
+    for (;;) {
+      changed_.wait(guard, [this] { return !queue_.empty() || busy_ == 0; });
+      if (queue_.empty()) return;
+      Work work = std::move(queue_.back());
+      queue_.pop_back();
+      ++busy_;
+      guard.unlock();
+      if (work.subfolder) {
+        enter(std::move(work.folder), work.entries.front());
+      } else {
+        for (const fs::DirEntry& entry : work.entries) note(work.folder->held->removeChild(entry));
+        finish(std::move(work.folder));
+      }
+      guard.lock();
+      if (--busy_ == 0 && queue_.empty()) changed_.notify_all();
     }
-    listed_.clear();
+  }
+
+  void handOut(Work work) {
+    {
+      std::lock_guard guard(lock_);
+      ++work.folder->unfinished;
+      queue_.push_back(std::move(work));
+    }
+    changed_.notify_one();
+  }
+
+  // Holds the subfolder `entry` of `parent` and empties it; anything else than a plain folder by
+  // now goes as itself, which the id check allows only while it is still the listed entry. This
+  // piece of the parent's work finishes when the subfolder has gone, or at once when it was not
+  // held.
+  void enter(std::shared_ptr<Folder> parent, const fs::DirEntry& entry) {
+    fs::Hold child = parent->held->holdChild(entry);
+    switch (child.outcome) {
+      case fs::HoldOutcome::Held: {
+        auto folder = std::make_shared<Folder>();
+        folder->held = child.folder.get();
+        folder->owned = std::move(child.folder);
+        folder->parent = std::move(parent);
+        empty(std::move(folder));
+        return;
+      }
+      case fs::HoldOutcome::NotPlainFolder:
+        note(parent->held->removeChild(entry));
+        break;
+      case fs::HoldOutcome::Missing:
+        break;
+      case fs::HoldOutcome::Failed:
+        note(child.error);
+        break;
+    }
+    finish(std::move(parent));
+  }
+
+  // Lists the held folder through its handle and hands out what it holds; then its listing is
+  // done.
+  void empty(std::shared_ptr<Folder> folder) {
+    std::unique_ptr<fs::FolderListing> listing = folder->held->list();
+    std::vector<fs::DirEntry> chunk;
+    fs::DirEntry entry;
+    fs::ListStep step = fs::ListStep::Error;
+    while (listing && (step = listing->next(entry)) == fs::ListStep::Entry) {
+      if (measured_ && !measured_->contains(entry.fileId)) {
+        note(fs::FsError::Changed);  // not what was measured: it stays
+      } else if (isPlainFolder(entry)) {
+        handOut({folder, {std::move(entry)}, /*subfolder=*/true});
+      } else {
+        chunk.push_back(std::move(entry));
+        if (chunk.size() == kChunkEntries) handOut({folder, std::exchange(chunk, {}), false});
+      }
+    }
+    listing.reset();
+    if (step == fs::ListStep::Error) note(fs::FsError::Other);
+    if (!chunk.empty()) handOut({folder, std::move(chunk), false});
+    finish(std::move(folder));
+  }
+
+  // One piece of the folder's work has finished. After the last, the folder is marked and let
+  // go, which completes its removal, and that finishes the piece of its parent's work that it
+  // was.
+  void finish(std::shared_ptr<Folder> folder) {
+    while (folder) {
+      {
+        std::lock_guard guard(lock_);
+        if (--folder->unfinished > 0) return;
+      }
+      // Nothing else uses the folder now.
+      const fs::FsError error = folder->held->removeSelf();
+      folder->owned.reset();
+      std::shared_ptr<Folder> parent = std::exchange(folder->parent, nullptr);
+      {
+        std::lock_guard guard(lock_);
+        noteLocked(error);
+        if (folder.get() == root_) rootError_ = error;
+      }
+      folder = std::move(parent);
+    }
   }
 
   // The caller's folder is not empty although everything this removal met went: another removal
@@ -138,16 +196,13 @@ class Remover {
     }
   }
 
-  static void push(std::vector<OpenFolder>& stack, std::unique_ptr<fs::HeldFolder> folder) {
-    // The folder lives in the stack; its listing is taken first, through the same handle.
-    std::unique_ptr<fs::FolderListing> listing = folder->list();
-    stack.push_back({std::move(folder), std::move(listing)});
-  }
-
   const MeasuredTree* measured_;
   TaskPool* pool_;
-  std::vector<EntryRemoval> entries_;                    // listed, waiting to be removed
-  std::vector<std::unique_ptr<fs::HeldFolder>> listed_;  // listed to the end, waiting to be marked
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<Work> queue_;  // the newest last
+  size_t busy_ = 0;          // threads working on a piece
+  const Folder* root_ = nullptr;
   fs::FsError rootError_ = fs::FsError::None;
   TreeRemoval result_;
 };

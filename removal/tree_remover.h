@@ -6,9 +6,10 @@
 // listed can never lead the removal outside the tree. Read-only, hidden and system entries are
 // removed too. Any thread; never throws beyond allocation failure.
 //
-// With a pool, the entries of a folder that are removed as themselves (files and links) go on the
-// pool's threads, a batch at a time: the removal of many small files is bound by the system's
-// per-call cost, not by the disk.
+// With a pool, the tree is emptied on all of the pool's threads: each folder is listed by one of
+// them, and its subfolders and chunks of its files and links are taken up by any. The removal of
+// many small files is bound by the system's per-call cost, not by the disk. A folder is marked for
+// removal only after everything it held has gone.
 
 #include <memory>
 #include <string>
@@ -31,8 +32,8 @@ TreeRemoval removeTree(fs::FileSystem& fileSystem, const std::wstring& path);
 // Empties the held folder and marks it for removal: it is gone once the caller releases it
 // (unless something in it stayed, or another process keeps it). Until then, what is left of it
 // can still be measured through it. With `measured`, only the entries it holds are taken; any
-// other stays, and counts as a failure (FsError::Changed). With `pool`, files and links go on its
-// threads (HeldFolder::removeChild is then called from them, for distinct entries).
+// other stays, and counts as a failure (FsError::Changed). With `pool`, the work goes on its
+// threads (a folder's removeChild is then called from several, for distinct entries).
 TreeRemoval removeHeldTree(fs::HeldFolder& folder, const MeasuredTree* measured = nullptr,
                            TaskPool* pool = nullptr);
 
