@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "fs/fake_file_system.h"
 
 namespace tidvale {
@@ -92,6 +95,25 @@ TEST_F(TreeRemoverTest, AHeldFolderReplacedAtItsPathKeepsTheRemovalInsideTheTree
   expectOutsideIntact();
   EXPECT_TRUE(removal.failed());  // C:\r still holds the junction put there meanwhile
   EXPECT_FALSE(fs_.exists(L"C:\\r\\a.txt"));
+}
+
+// Another removal of the same tree still holds something in the folder, marked, and lets it go a
+// moment later (here: an entry that appears once the folder's listing is taken, and goes 30 ms
+// later): the folder is marked again a little later each time, and goes.
+TEST_F(TreeRemoverTest, TheFolderIsMarkedAgainWhenWhatStayedInItGoesAMomentLater) {
+  std::thread other;
+  fs_.setListingHook([&](const std::wstring& folder, const fs::DirEntry&) {
+    if (folder != L"C:\\r\\sub" || other.joinable()) return;
+    fs_.addFile(L"C:\\r\\late", 1);
+    other = std::thread([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      fs_.erase(L"C:\\r\\late");
+    });
+  });
+  const TreeRemoval removal = removeTree(fs_, L"C:\\r");
+  other.join();
+  EXPECT_FALSE(removal.failed());
+  EXPECT_FALSE(fs_.exists(L"C:\\r"));
 }
 
 TEST_F(TreeRemoverTest, GoesOnPastWhatCannotBeRemoved) {
