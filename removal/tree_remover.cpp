@@ -13,6 +13,9 @@ namespace {
 
 // A folder's files and links are removed in chunks of at most this many, each chunk by one thread.
 constexpr size_t kChunkEntries = 32;
+// At most this many pieces of work wait while a folder is listed: beyond it, the lister removes
+// chunks itself before it reads on, so that a folder of a million files is never held in memory.
+constexpr size_t kMostWaiting = 64;
 // When only the caller's folder stayed (see markRootAgain), its mark is tried again after these
 // waits, each twice the one before.
 constexpr std::chrono::milliseconds kFirstRootRetry{10};
@@ -27,18 +30,22 @@ struct Folder {
   size_t unfinished = 1;                  // its listing, and the work it gave out
 };
 
-// A piece of work: entries of `folder` to remove as themselves, or one plain folder entry of it to
-// hold and empty.
+// A piece of work on `folder`.
 struct Work {
+  enum class Kind {
+    Empty,   // list the folder and hand out what it holds
+    Enter,   // hold the plain folder entry of it in `entries` and empty that
+    Remove,  // remove its `entries` as themselves
+  };
   std::shared_ptr<Folder> folder;
   std::vector<fs::DirEntry> entries;
-  bool subfolder = false;
+  Kind kind = Kind::Remove;
 };
 
 // Empties a tree on any number of threads: each takes the newest piece of work (so the tree is
-// gone through about depth first and few folders are held at once), lists a folder itself, and
-// hands out its subfolders and chunks of its other entries. Folders are marked after everything
-// they held, so each goes when let go.
+// gone through about depth first and few folders are held at once); a folder is listed by one,
+// which hands out its subfolders and chunks of its other entries. Folders are marked after
+// everything they held, so each goes when let go.
 class Remover {
  public:
   Remover(const MeasuredTree* measured, TaskPool* pool) : measured_(measured), pool_(pool) {}
@@ -53,7 +60,7 @@ class Remover {
     auto folder = std::make_shared<Folder>();
     folder->held = &root;
     root_ = folder.get();
-    empty(std::move(folder));
+    queue_.push_back({std::move(folder), {}, Work::Kind::Empty});
     const auto work = [this](size_t, size_t) { workUntilDone(); };
     if (pool_) {
       pool_->run(pool_->workers(), work);
@@ -87,14 +94,39 @@ class Remover {
       queue_.pop_back();
       ++busy_;
       guard.unlock();
-      if (work.subfolder) {
-        enter(std::move(work.folder), work.entries.front());
-      } else {
-        for (const fs::DirEntry& entry : work.entries) note(work.folder->held->removeChild(entry));
-        finish(std::move(work.folder));
+      switch (work.kind) {
+        case Work::Kind::Empty:
+          empty(std::move(work.folder));
+          break;
+        case Work::Kind::Enter:
+          enter(std::move(work.folder), work.entries.front());
+          break;
+        case Work::Kind::Remove:
+          removeEntries(std::move(work));
+          break;
       }
       guard.lock();
       if (--busy_ == 0 && queue_.empty()) changed_.notify_all();
+    }
+  }
+
+  void removeEntries(Work work) {
+    for (const fs::DirEntry& entry : work.entries) note(work.folder->held->removeChild(entry));
+    finish(std::move(work.folder));
+  }
+
+  // While too much waits, removes the newest chunks here (never a folder: emptying one here would
+  // nest listings as deep as the tree).
+  void removeWhileTooMuchWaits() {
+    for (;;) {
+      Work work;
+      {
+        std::lock_guard guard(lock_);
+        if (queue_.size() <= kMostWaiting || queue_.back().kind != Work::Kind::Remove) return;
+        work = std::move(queue_.back());
+        queue_.pop_back();
+      }
+      removeEntries(std::move(work));
     }
   }
 
@@ -145,15 +177,18 @@ class Remover {
       if (measured_ && !measured_->contains(entry.fileId)) {
         note(fs::FsError::Changed);  // not what was measured: it stays
       } else if (isPlainFolder(entry)) {
-        handOut({folder, {std::move(entry)}, /*subfolder=*/true});
+        handOut({folder, {std::move(entry)}, Work::Kind::Enter});
       } else {
         chunk.push_back(std::move(entry));
-        if (chunk.size() == kChunkEntries) handOut({folder, std::exchange(chunk, {}), false});
+        if (chunk.size() == kChunkEntries) {
+          handOut({folder, std::exchange(chunk, {}), Work::Kind::Remove});
+          removeWhileTooMuchWaits();
+        }
       }
     }
     listing.reset();
     if (step == fs::ListStep::Error) note(fs::FsError::Other);
-    if (!chunk.empty()) handOut({folder, std::move(chunk), false});
+    if (!chunk.empty()) handOut({folder, std::move(chunk), Work::Kind::Remove});
     finish(std::move(folder));
   }
 

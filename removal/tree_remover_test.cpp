@@ -116,6 +116,32 @@ TEST_F(TreeRemoverTest, TheFolderIsMarkedAgainWhenWhatStayedInItGoesAMomentLater
   EXPECT_FALSE(fs_.exists(L"C:\\r"));
 }
 
+// A folder of thousands of files, on one thread and on three: more chunks of it than may wait,
+// so its lister removes some itself (all of them beyond the bound on one thread). Only the file
+// in use stays.
+TEST_F(TreeRemoverTest, AFolderOfThousandsOfFilesGoesWhateverTheThreads) {
+  constexpr int kFiles = 2400;
+  const auto file = [](int i) { return L"C:\\r\\flat\\f" + std::to_wstring(i); };
+  for (const size_t workers : {1, 3}) {
+    SCOPED_TRACE(::testing::Message() << workers << " workers");
+    fs::FakeFileSystem tree;
+    populate(tree);
+    for (int i = 0; i < kFiles; ++i) tree.addFile(file(i), 1);
+    tree.setInUse(file(1234), true);
+    fs::Hold root = tree.holdFolder(L"C:\\r");
+    ASSERT_EQ(root.outcome, fs::HoldOutcome::Held);
+    TaskPool pool(workers);
+    EXPECT_EQ(removeHeldTree(*root.folder, nullptr, &pool).firstError, FsError::InUse);
+    root.folder.reset();
+    int left = 0;
+    for (int i = 0; i < kFiles; ++i) left += tree.exists(file(i)) ? 1 : 0;
+    EXPECT_EQ(left, 1);
+    EXPECT_TRUE(tree.exists(file(1234)));
+    EXPECT_FALSE(tree.exists(L"C:\\r\\sub"));
+    EXPECT_TRUE(tree.exists(L"C:\\outside\\sub\\deep.bin"));
+  }
+}
+
 TEST_F(TreeRemoverTest, GoesOnPastWhatCannotBeRemoved) {
   const struct {
     const char* name;
