@@ -128,6 +128,14 @@ TEST_F(TreeRemoverTest, AFolderOfThousandsOfFilesGoesWhateverTheThreads) {
     populate(tree);
     for (int i = 0; i < kFiles; ++i) tree.addFile(file(i), 1);
     tree.setInUse(file(1234), true);
+    // On one thread nothing else removes: by the listing's last entry, the lister has removed
+    // what went beyond the bound itself.
+    int listed = 0;
+    int goneWhileListing = 0;
+    tree.setListingHook([&](const std::wstring& folder, const fs::DirEntry&) {
+      if (folder != L"C:\\r\\flat" || ++listed < kFiles) return;
+      for (int i = 0; i < kFiles; ++i) goneWhileListing += tree.exists(file(i)) ? 0 : 1;
+    });
     fs::Hold root = tree.holdFolder(L"C:\\r");
     ASSERT_EQ(root.outcome, fs::HoldOutcome::Held);
     TaskPool pool(workers);
@@ -136,6 +144,7 @@ TEST_F(TreeRemoverTest, AFolderOfThousandsOfFilesGoesWhateverTheThreads) {
     int left = 0;
     for (int i = 0; i < kFiles; ++i) left += tree.exists(file(i)) ? 1 : 0;
     EXPECT_EQ(left, 1);
+    if (workers == 1) EXPECT_GT(goneWhileListing, 0);
     EXPECT_TRUE(tree.exists(file(1234)));
     EXPECT_FALSE(tree.exists(L"C:\\r\\sub"));
     EXPECT_TRUE(tree.exists(L"C:\\outside\\sub\\deep.bin"));
