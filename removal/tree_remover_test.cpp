@@ -144,7 +144,9 @@ TEST_F(TreeRemoverTest, AFolderOfThousandsOfFilesGoesWhateverTheThreads) {
     int left = 0;
     for (int i = 0; i < kFiles; ++i) left += tree.exists(file(i)) ? 1 : 0;
     EXPECT_EQ(left, 1);
-    if (workers == 1) EXPECT_GT(goneWhileListing, 0);
+    if (workers == 1) {
+      EXPECT_GT(goneWhileListing, 0);
+    }
     EXPECT_TRUE(tree.exists(file(1234)));
     EXPECT_FALSE(tree.exists(L"C:\\r\\sub"));
     EXPECT_TRUE(tree.exists(L"C:\\outside\\sub\\deep.bin"));
