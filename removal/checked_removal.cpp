@@ -3,12 +3,25 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 
 #include "removal/tree_remover.h"
 
 namespace tidvale {
+
+namespace {
+
+constexpr size_t kRemovalWorkersPerProcessor = 2;
+constexpr size_t kMostRemovalWorkers = 8;
+
+}  // namespace
+
+size_t removalWorkerCount() {
+  const size_t processors = std::max<size_t>(std::thread::hardware_concurrency(), 1);
+  return std::min(processors * kRemovalWorkersPerProcessor, kMostRemovalWorkers);
+}
 
 CheckedRemoval::CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
                                bool pinTheWay, size_t workers)

@@ -49,12 +49,17 @@ struct RemovalAct {
 // measured when it is, what went of it when it is not, nothing when it had gone already.
 RemovalCredit creditOf(const MeasuredTarget& target, const RemovalAct& act, bool gone);
 
+// The threads a removal spreads its work over: two per processor, at most 8. They mostly wait on
+// the system's answers (each removal is a few calls that touch no file data), so more threads than
+// processors keep the system busy.
+size_t removalWorkerCount();
+
 class CheckedRemoval {
  public:
   // `pinTheWay`: see fs::PathResolver. `workers`: the threads a removal spreads its files over,
   // the caller's among them.
   CheckedRemoval(fs::FileSystem& fileSystem, std::set<fs::FileId> protectedIds,
-                 bool pinTheWay = false, size_t workers = defaultWorkerCount());
+                 bool pinTheWay = false, size_t workers = removalWorkerCount());
 
   fs::PathResolver& resolver() { return resolver_; }
 

@@ -11,9 +11,9 @@
 
 #include "channels/encodable_value.h"
 #include "core/service_state.h"
-#include "core/task_pool.h"
 #include "fs/file_system.h"
 #include "fs/path_resolver.h"
+#include "removal/checked_removal.h"
 #include "removal/recycle_bin.h"
 #include "removal/removal_guard.h"
 
@@ -32,7 +32,7 @@ struct DeletionEnvironment {
   // The path an entry's text names; nothing when it names none (it holds U+0000).
   std::function<std::optional<std::wstring>(const std::string&)> pathOf;
   // The threads that removals spread their files over, the routine's own among them.
-  size_t workers = defaultWorkerCount();
+  size_t workers = removalWorkerCount();
 };
 
 // Processes every entry in order, whatever the cancel flag says, and replies {"freed", "failed",
