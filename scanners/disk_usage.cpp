@@ -103,21 +103,8 @@ class DiskTreeBuilder {
   // the folder holding it, and in every node above: it gets no node of its own.
   void addToFolder(const std::wstring& folder, int64_t bytes) {
     root_.add(bytes);
-    folderText_.clear();
+    addAlong(folder, bytes, /*lastIsName=*/false);
     folderNodes_.clear();
-    std::wstring_view rest = std::wstring_view(folder).substr(std::min(rootLength_, folder.size()));
-    DiskNode* current = &root_;
-    for (int32_t level = 0; level < depth_; ++level) {
-      while (!rest.empty() && fs::isSeparator(rest.front())) rest.remove_prefix(1);
-      if (rest.empty()) break;
-      const size_t end = std::min(rest.find_first_of(L"\\/"), rest.size());
-      const std::wstring_view component = rest.substr(0, end);
-      rest.remove_prefix(end);
-      const std::wstring_view prefix =
-          std::wstring_view(folder).substr(0, folder.size() - rest.size());
-      current = &child(*current, component, prefix, true);
-      current->add(bytes);
-    }
   }
 
   const DiskNode& root() const { return root_; }
@@ -126,6 +113,19 @@ class DiskTreeBuilder {
   // Adds the file to a node per component down to the depth, and keeps its folder's nodes (those
   // of the components before the name) for the files that follow when the name can be told apart.
   void walkDown(const std::wstring& path, int64_t bytes, size_t nameStart) {
+    addAlong(path, bytes, /*lastIsName=*/true);
+    // A path whose last component is not a name below the root keeps nothing.
+    if (nameStart < rootLength_ || nameStart == path.size()) {
+      folderNodes_.clear();
+      return;
+    }
+    folderText_.assign(path, 0, nameStart);
+  }
+
+  // Adds `bytes` to a node per component of `path` below the root, down to the depth, and keeps
+  // the folders' nodes in folderNodes_. Every component is a folder, except the last when
+  // `lastIsName` (the file's own name).
+  void addAlong(const std::wstring& path, int64_t bytes, bool lastIsName) {
     folderText_.clear();
     folderNodes_.clear();
     std::wstring_view rest = std::wstring_view(path).substr(std::min(rootLength_, path.size()));
@@ -136,18 +136,12 @@ class DiskTreeBuilder {
       const size_t end = std::min(rest.find_first_of(L"\\/"), rest.size());
       const std::wstring_view component = rest.substr(0, end);
       rest.remove_prefix(end);
-      const bool last = rest.find_first_not_of(L"\\/") == std::wstring_view::npos;
+      const bool last = lastIsName && rest.find_first_not_of(L"\\/") == std::wstring_view::npos;
       const std::wstring_view prefix = std::wstring_view(path).substr(0, path.size() - rest.size());
       current = &child(*current, component, prefix, !last);
       current->add(bytes);
       if (!last) folderNodes_.push_back(current);
     }
-    // A path whose last component is not a name below the root keeps nothing.
-    if (nameStart < rootLength_ || nameStart == path.size()) {
-      folderNodes_.clear();
-      return;
-    }
-    folderText_.assign(path, 0, nameStart);
   }
 
   DiskNode& child(DiskNode& parent, std::wstring_view component, std::wstring_view path,
